@@ -1,0 +1,54 @@
+#pragma once
+
+// Everything the model's integrands read besides their abscissa. The integrators call back with
+// one double only, so one ModelState per computation travels to the callbacks through
+// gsl_function::params; nothing of it is global, and two computations (two threads, say) each
+// need their own.
+
+#include <cstdint>
+
+#include "model/diagnostics.h"
+#include "numlib/quadpack.h"
+
+namespace tarven::model {
+
+// Values that depend only on rho, es and zcut, kept so that phide does not recompute them on every
+// call. They are formed by exactly the operations phide would use, so keeping them changes no
+// bits; phide refreshes them whenever the bits of rho, es or zcut differ from those they were
+// formed from, so whoever writes those fields needs to do nothing else.
+struct PrescreenConstants {
+  std::uint64_t rho_bits = 0;
+  std::uint64_t es_bits = 0;
+  std::uint64_t zcut_bits = 0;
+  bool valid = false;
+  double root = 0.0;  // sqrt(1 - rho*rho)
+  double cut[2] = {0.0,
+                   0.0};  // zcut minus the group's pre-screening mean; [0] minority, [1] majority
+  double tail[2] = {0.0, 0.0};  // 1 - phid(cut[g]), the group's retention
+};
+
+struct ModelState {
+  double lbeta1 = 0.0;  // ln B(nmaj - iorder + 1, iorder), set before each outer integration
+  double lbeta2 = 0.0;  // ln B(nmin - jorder + 1, jorder), set by fun before its inner integration
+  double rsq2pi = 0.0;  // 1/sqrt(2*pi), set once at start-up
+  double es = 0.0;      // effect size: majority predictor mean minus minority mean
+  int jorder = 0;       // rank (from the lowest) of the minority order statistic of the pair
+  int iorder = 0;       // rank (from the lowest) of the majority order statistic of the pair
+  int nmaj = 0;
+  int nmin = 0;
+  int nsel = 0;
+  int imom = 0;       // exactly 1: phide returns x times the density
+  double zcut = 0.0;  // pre-screening cutoff on the standard normal scale
+  double rho = 0.0;   // correlation of predictor and pre-screening variable, |rho| < 1
+  int imaj = 0;       // non-zero: phide evaluates the majority group
+
+  // Work areas, allocated once with the state and reused by every call.
+  numlib::QuadWorkspace dist_work{12500};   // DQAGI of dist
+  numlib::QuadWorkspace inner_work{25000};  // DQAGE of fun
+  // Where the integrands' console lines and the library's messages go.
+  Diagnostics* diagnostics = &direct_diagnostics();
+
+  PrescreenConstants prescreen;  // maintained by phide
+};
+
+}  // namespace tarven::model
