@@ -12,6 +12,10 @@
 
 namespace tarven::model {
 
+// Subinterval limits of the integrations nested under one pair.
+inline constexpr int kDistLimit = 12500;   // DQAGI of dist
+inline constexpr int kInnerLimit = 25000;  // DQAGE of fun
+
 // Values that depend only on rho, es and zcut, kept so that phide does not recompute them on every
 // call. They are formed by exactly the operations phide would use, so keeping them changes no
 // bits; phide refreshes them whenever the bits of rho, es or zcut differ from those they were
@@ -43,8 +47,8 @@ struct ModelState {
   int imaj = 0;       // non-zero: phide evaluates the majority group
 
   // Work areas, allocated once with the state and reused by every call.
-  numlib::QuadWorkspace dist_work{12500};   // DQAGI of dist
-  numlib::QuadWorkspace inner_work{25000};  // DQAGE of fun
+  numlib::QuadWorkspace dist_work{kDistLimit};    // DQAGI of dist
+  numlib::QuadWorkspace inner_work{kInnerLimit};  // DQAGE of fun
   // Where the integrands' console lines and the library's messages go.
   Diagnostics* diagnostics = &direct_diagnostics();
 

@@ -8,6 +8,9 @@
 
 namespace tarven::model {
 
+// Subinterval limit of the outer integration; the caller's outer workspace is made with it.
+inline constexpr int kOuterLimit = 25000;
+
 struct PairAttempt {
   double lbeta1;  // DLBETA(nmaj - iorder + 1, iorder), as stored in the state
   double r;       // the outer integral of fun over [a, b]
@@ -15,8 +18,8 @@ struct PairAttempt {
 
 // The caller sets s.iorder and s.jorder (and the problem); this sets s.lbeta1 and integrates fun
 // over [a, b] as DQAG does (EPSABS 1e-8, EPSREL 1e-5, 61-point rule) in outer_work, whose limit
-// should be 25000. An abnormal return is reported through s.diagnostics->abnormal_return("DQAG",
-// ier) and its estimate returned.
+// should be kOuterLimit. An abnormal return is reported through
+// s.diagnostics->abnormal_return("DQAG", ier) and its estimate returned.
 PairAttempt attempt_pair(ModelState& s, numlib::QuadWorkspace& outer_work, double a, double b);
 
 }  // namespace tarven::model
