@@ -90,6 +90,18 @@ inline constexpr std::string_view kFormat4855 = "(/,'CPU TIME IN SECONDS ',F12.2
 inline constexpr std::string_view kFormat3312 =
     "(/,'Population values for SRA, SRI and AI:',/,4X,'SRA',4X,'SRI',5X,'AI',/,3F7.3)";
 
+// Console and report: the chance that a score lies outside the fixed integration range, when it is
+// large enough to matter for the printed probabilities (one double).
+inline constexpr std::string_view kFormatWindowWarning =
+    "('WARNING: a score outside the integration range -6.5 to 6.5 has probability',D12.4,"
+    "'; results may be inaccurate or abandoned.')";
+
+// Console and report: the enumeration gave up on a number of minority hires (two integers: the
+// number of minority hires, the narrower attempts made).
+inline constexpr std::string_view kFormatAbandoned =
+    "('COMPUTATION ABANDONED: no acceptable probability for',I7,' minority hires after',I3,"
+    "' narrower integration attempts.')";
+
 // Console: overwrite question of the report-file dialogue (four texts).
 inline constexpr std::string_view kFormatDialogue = "(4(a))";
 

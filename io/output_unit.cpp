@@ -36,7 +36,7 @@ OutputUnit& error_unit() {
 
 void write(OutputUnit& unit, std::string_view format, std::initializer_list<FormatValue> values) {
   const std::string text = render(format, values);
-  unit.put(text);
+  unit.put_formatted(text, format);
 }
 
 }  // namespace tarven::io

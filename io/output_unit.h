@@ -14,6 +14,9 @@ class OutputUnit {  // one unit: console, report file or standard error
  public:
   virtual ~OutputUnit() = default;
   virtual void put(std::string_view text) = 0;  // text = one or more complete lines
+  // The same, for text rendered under `format`: a unit that reports its write errors names the
+  // format of the failed write.
+  virtual void put_formatted(std::string_view text, std::string_view /*format*/) { put(text); }
 };
 
 // Standard output (unit 6). Flushed after every put so that a prompt is on the terminal before the
