@@ -1,0 +1,56 @@
+#pragma once
+
+// Adaptive Gauss-Kronrod quadrature with QUADPACK's calling conventions and output meanings,
+// computed by GSL. The "E" routines report only through ier; the others additionally raise the
+// library's abnormal-return message (numlib/error_handler.h).
+
+#include <gsl/gsl_integration.h>
+
+namespace tarven::numlib {
+
+struct QuadResult {     // QUADPACK's outputs
+  double result = 0.0;  // RESULT
+  double abserr = 0.0;  // ABSERR
+  int neval = 0;        // NEVAL (computed from LAST by QUADPACK's formula)
+  int ier = 0;          // IER 0..6 (QUADPACK meaning)
+  int last = 0;         // LAST, subintervals used
+};
+
+// Work lists of one integrator, allocated once for a subinterval limit (LIMIT) and reused by
+// every call that is handed it. Move-only. LIMIT of the call = limit of the workspace.
+// A workspace with limit < 1 (or one moved from) holds no lists; integrating with it is invalid
+// input (ier 6).
+class QuadWorkspace {
+ public:
+  explicit QuadWorkspace(int limit);
+  ~QuadWorkspace();
+  QuadWorkspace(QuadWorkspace&& other) noexcept;
+  QuadWorkspace& operator=(QuadWorkspace&& other) noexcept;
+  QuadWorkspace(const QuadWorkspace&) = delete;
+  QuadWorkspace& operator=(const QuadWorkspace&) = delete;
+
+  int limit() const { return limit_; }
+  gsl_integration_workspace* gsl() { return work_; }
+
+ private:
+  gsl_integration_workspace* work_ = nullptr;
+  int limit_ = 0;
+};
+
+// DQAGE: finite [a, b], key 1..6 (6 = 61-point Gauss-Kronrod; other keys are clamped into 1..6 as
+// QUADPACK does), reports only through ier.
+QuadResult DQAGE(const gsl_function& f, double a, double b, double epsabs, double epsrel, int key,
+                 QuadWorkspace& work);
+// DQAG: DQAGE, then an abnormal return (ier != 0) is reported through
+// report_abnormal_return("DQAG", ier).
+QuadResult DQAG(const gsl_function& f, double a, double b, double epsabs, double epsrel, int key,
+                QuadWorkspace& work);
+// DQAGIE: infinite range, inf = -1: (-inf, bound]; 1: [bound, +inf); 2: whole line (bound
+// ignored). Any other inf is invalid input (ier 6). Quiet.
+QuadResult DQAGIE(const gsl_function& f, double bound, int inf, double epsabs, double epsrel,
+                  QuadWorkspace& work);
+// DQAGI: DQAGIE, then report_abnormal_return("DQAGI", ier) when ier != 0.
+QuadResult DQAGI(const gsl_function& f, double bound, int inf, double epsabs, double epsrel,
+                 QuadWorkspace& work);
+
+}  // namespace tarven::numlib
