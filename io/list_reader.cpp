@@ -137,8 +137,9 @@ std::optional<ReadError> ListParser::scan_repeat_count(std::int64_t& count) {
   if (end == r_.pos_ || end == r_.line_.size() || r_.line_[end] != '*') return std::nullopt;
   std::int64_t value = 0;
   for (std::size_t i = r_.pos_; i < end; ++i) {
-    value = value * 10 + (r_.line_[i] - '0');
-    if (value > kIntegerClamp) value = kIntegerClamp;  // more than any read has variables
+    const int digit = r_.line_[i] - '0';
+    // Saturates: a count this large already exceeds any read's variables.
+    value = value > (kIntegerClamp - digit) / 10 ? kIntegerClamp : value * 10 + digit;
   }
   if (value == 0) return make_error(kBadRepetitionCount, kIncomprehensibleInput);
   r_.pos_ = end + 1;
