@@ -1,0 +1,106 @@
+#include "model/integrands.h"
+
+#include <cmath>
+#include <limits>
+
+#include "io/format.h"
+#include "io/formats.h"
+#include "model/prescreened.h"
+#include "numlib/lbeta.h"
+#include "numlib/quadpack.h"
+
+namespace tarven::model {
+namespace {
+
+constexpr double kInnerEpsAbs = 5e-9;
+constexpr double kInnerEpsRel = 5e-6;
+constexpr int kGaussKronrod61 = 6;
+
+// The logarithmic terms of an order-statistic density f * F^lo * (1 - F)^hi. Where a factor is
+// exactly zero in double precision (a zero or unrepresentable density, or F at 0 or 1 under a
+// positive power, F a hair outside [0, 1] included) the density itself is 0; a power of zero
+// contributes nothing whatever its base, so 0 * ln 0 never turns into NaN. For every other
+// abscissa the terms are the plain products, so the sums below keep the bits of the formula.
+struct LogTerms {
+  double lf = 0.0;   // ln f
+  double tlo = 0.0;  // ln(F) * lo
+  double thi = 0.0;  // ln(1 - F) * hi
+  bool zero = false;
+};
+
+LogTerms log_terms(double density, double F, int lo, int hi) {
+  LogTerms t;
+  if (!(density > 0.0 && density <= std::numeric_limits<double>::max())) t.zero = true;
+  t.lf = std::log(density);
+  if (hi != 0) {
+    if (!(F < 1.0))
+      t.zero = true;
+    else
+      t.thi = std::log(1.0 - F) * static_cast<double>(hi);
+  }
+  if (lo != 0) {
+    if (!(F > 0.0))
+      t.zero = true;
+    else
+      t.tlo = std::log(F) * static_cast<double>(lo);
+  }
+  return t;
+}
+
+}  // namespace
+
+double fun(double x, ModelState& s) {
+  if (x <= kWindowLow) return 0.0;
+
+  // The binding order: imaj is 1 for this call's own density and distribution value, and 0 for
+  // everything under the inner integration.
+  s.imaj = 1;
+  const double density = phide(x, s);
+  const double F = dist(x, s);
+  const int hi = s.nmaj - s.iorder;
+  const int lo = s.iorder - 1;
+  const LogTerms t = log_terms(density, F, lo, hi);
+  s.lbeta2 =
+      numlib::DLBETA(static_cast<double>(s.nmin - s.jorder + 1), static_cast<double>(s.jorder));
+  s.imaj = 0;
+
+  // The inner integration runs even when this value is known to be 0, so that the console shows
+  // the same diagnostics whatever the abscissa.
+  const gsl_function inner_f{&fu1_callback, &s};
+  const numlib::QuadResult inner = numlib::DQAGE(inner_f, kWindowLow, x, kInnerEpsAbs, kInnerEpsRel,
+                                                 kGaussKronrod61, s.inner_work);
+  if (inner.ier != 0) [[unlikely]] {
+    // Under "res" stands the error estimate, not the integral.
+    s.diagnostics->console_line(
+        io::render(io::kFormat100Fun, {inner.ier, x, inner.abserr, inner.last}));
+  }
+
+  if (t.zero || !(inner.result > 0.0)) return 0.0;
+  double sum = std::log(inner.result) + t.lf;
+  sum = sum + t.tlo;
+  sum = sum + t.thi;
+  sum = sum - s.lbeta1;
+  return std::exp(sum);
+}
+
+double fu1(double y, ModelState& s) {
+  s.imaj = 0;
+  const double density = phide(y, s);
+  const double G = dist(y, s);
+  const LogTerms t = log_terms(density, G, s.jorder - 1, s.nmin - s.jorder);
+  if (t.zero) return 0.0;
+  double sum = t.lf + t.tlo;
+  sum = sum + t.thi;
+  sum = sum - s.lbeta2;
+  return std::exp(sum);
+}
+
+double fun_callback(double x, void* params) {
+  return fun(x, *static_cast<ModelState*>(params));
+}
+
+double fu1_callback(double y, void* params) {
+  return fu1(y, *static_cast<ModelState*>(params));
+}
+
+}  // namespace tarven::model
