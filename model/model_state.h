@@ -26,8 +26,8 @@ struct PrescreenConstants {
   std::uint64_t zcut_bits = 0;
   bool valid = false;
   double root = 0.0;  // sqrt(1 - rho*rho)
-  double cut[2] = {0.0,
-                   0.0};  // zcut minus the group's pre-screening mean; [0] minority, [1] majority
+  // Per group, [0] minority and [1] majority: zcut minus the group's pre-screening mean.
+  double cut[2] = {0.0, 0.0};
   double tail[2] = {0.0, 0.0};  // 1 - phid(cut[g]), the group's retention
 };
 
