@@ -43,6 +43,11 @@ class ReportUnit : public OutputUnit {
 
   // Writes complete lines; on failure the run ends with the run-time I/O error report.
   void put(std::string_view text) override;
+  // What io::write hands over: the text and the format it was rendered under.
+  void put_formatted(std::string_view text, std::string_view format) override {
+    set_last_format(format);
+    put(text);
+  }
 
   // The format text shown as "last format" if a write of this unit fails. io::write cannot pass it
   // on (OutputUnit only takes text), so report writes go through the members below, or the caller

@@ -1,0 +1,26 @@
+#pragma once
+
+// The computational body of a run, from the report's start line to its summary, for a problem
+// that the dialogue has already accepted. Tests and benchmarks call it directly with their own
+// output units and evaluation settings; the console program reaches it only through run().
+
+#include "driver/problem.h"
+#include "io/clock.h"
+#include "io/output_unit.h"
+
+namespace tarven::driver {
+
+// How the pair probabilities are evaluated. Every setting gives the same bits and the same output.
+struct EvaluationOptions {
+  int threads = 1;       // workers evaluating pairs; 0 = one per available core
+  bool memoise = false;  // remember distribution values across integrand calls
+};
+
+// Writes the start line, the group-mean check, banner, problem specification, the pair lines, the
+// distribution and the summary (or the abandonment notice) to `console` and `report`. The
+// numerical library's own messages go to the standard error stream as always.
+void write_report_body(const Problem& problem, const io::DateTime& start,
+                       const EvaluationOptions& options, io::OutputUnit& console,
+                       io::OutputUnit& report);
+
+}  // namespace tarven::driver
