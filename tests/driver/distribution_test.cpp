@@ -7,26 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/recording_unit.h"
+
 namespace tarven::driver {
 namespace {
 
-class RecordingUnit : public io::OutputUnit {
- public:
-  void put(std::string_view text) override {
-    for (char c : text) {
-      if (c == '\n') {
-        lines.push_back(current_);
-        current_.clear();
-      } else {
-        current_ += c;
-      }
-    }
-  }
-  std::vector<std::string> lines;
-
- private:
-  std::string current_;
-};
+using testing_support::RecordingUnit;
 
 // A completed enumeration with the given cumulative values (entries 1 .. npair).
 Enumeration completed(int jlow, std::vector<double> cumulative) {

@@ -10,28 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/recording_unit.h"
+
 namespace tarven::driver {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-class RecordingUnit : public io::OutputUnit {
- public:
-  void put(std::string_view text) override {
-    for (char c : text) {
-      if (c == '\n') {
-        lines.push_back(current_);
-        current_.clear();
-      } else {
-        current_ += c;
-      }
-    }
-  }
-  std::vector<std::string> lines;
-
- private:
-  std::string current_;
-};
+using testing_support::RecordingUnit;
 
 struct Call {
   int k, i, j;
