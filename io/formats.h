@@ -21,9 +21,9 @@ inline constexpr std::string_view kFormat5000 =
     "the expected value and the',/,'sampling distribution function of the adverse impact "
     "ratio',/,'for single-stage selection decisions when the applicant',/,'group is a sample from "
     "a pre-screened population.',/,/,'TARVEN developers, personnel-selection research "
-    "tools',/,/,'The program uses routines from the Slatec library (see',/,'GNU GSL, "
-    "https://www.gnu.org/software/gsl/, which brings them to this build) and a couple',/,'of "
-    "algorithms from the StatLib archive (http://lib.stat.cmu.edu/)')";
+    "tools',/,/,'The program uses routines from the Slatec library (see',/,"
+    "'http://www.netlib.org/slatec/, here through GNU GSL) and a couple',/,"
+    "'of algorithms from StatLib (http://lib.stat.cmu.edu/)')";
 
 // Report: problem specification (four integers, four doubles).
 inline constexpr std::string_view kFormat5002 =
@@ -94,7 +94,7 @@ inline constexpr std::string_view kFormat3312 =
 // large enough to matter for the printed probabilities (one double).
 inline constexpr std::string_view kFormatWindowWarning =
     "('WARNING: a score outside the integration range -6.5 to 6.5 has probability',D12.4,"
-    "'; results may be inaccurate or abandoned.')";
+    "'; results may be inaccurate or abandoned.',/)";
 
 // Console and report: the enumeration gave up on a number of minority hires (two integers: the
 // number of minority hires, the narrower attempts made).

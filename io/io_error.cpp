@@ -23,7 +23,8 @@ std::string format_io_error(const ReadError& error, const UnitState& unit,
   text += error.reason;
   text += "\napparent state: unit ";
   text += std::to_string(unit.unit);
-  text += unit.name.empty() ? std::string(" (unnamed)") : " named " + unit.name;
+  const bool console_unit = unit.unit == 0 || unit.unit == 5 || unit.unit == 6;
+  text += console_unit ? std::string(" (unnamed)") : " named " + unit.name;
   text += "\nlast format: ";
   text += last_format;
   text += "\nlately ";

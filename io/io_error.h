@@ -10,7 +10,8 @@
 namespace tarven::io {
 
 // The unit the failed operation addressed: 5 for the console input, 1 for the report file,
-// 0 for standard error. An empty name is shown as "(unnamed)".
+// 0 for standard error. A console unit shows as "(unnamed)", the report file as "named <name>",
+// even when the name is empty (an all-blank answer to the file-name question).
 struct UnitState {
   int unit;
   std::string name;

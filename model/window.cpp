@@ -12,11 +12,13 @@ double outside_window_probability(ModelState& s) {
   const int saved_imaj = s.imaj;
   const int saved_imom = s.imom;
   s.imom = 0;
+  // Quiet integrations: this estimate is ours, not a step of the computation, so it must neither
+  // add diagnostics to the console nor use up the library's allowance of printed messages.
   s.imaj = 1;
-  const double maj_high = dist(kWindowHigh, s);
-  const double maj_low = dist(kWindowLow, s);
+  const double maj_high = integrate_dist(kWindowHigh, s).value;
+  const double maj_low = integrate_dist(kWindowLow, s).value;
   s.imaj = 0;
-  const double min_low = dist(kWindowLow, s);
+  const double min_low = integrate_dist(kWindowLow, s).value;
   s.imaj = saved_imaj;
   s.imom = saved_imom;
 

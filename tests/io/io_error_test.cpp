@@ -54,7 +54,7 @@ TEST(IoErrorFormat, NamedReportFileAndWriting) {
             "lately writing sequential formatted external IO\n");
   EXPECT_EQ(format_io_error({"open", "null file name"}, UnitState{1, ""}, kListFormat, false),
             "open: null file name\n"
-            "apparent state: unit 1 (unnamed)\n"
+            "apparent state: unit 1 named \n"
             "last format: list io\n"
             "lately reading sequential formatted external IO\n");
 }

@@ -171,7 +171,7 @@ TEST_F(OpenReportTest, UnopenableNamesEndTheRun) {
               error_report("open: No such file or directory", "unit 1 named nodir/r.txt", "(a)",
                            "reading"));
   EXPECT_EXIT(run("    \n"), testing::KilledBySignal(SIGABRT),
-              error_report("open: null file name", "unit 1 (unnamed)", "(a)", "reading"));
+              error_report("open: null file name", "unit 1 named ", "(a)", "reading"));
   EXPECT_EXIT(run("\n"), testing::KilledBySignal(SIGABRT), "open: null file name");
   fs::create_directory("folder");
   EXPECT_EXIT(run("folder\ny\n"), testing::KilledBySignal(SIGABRT),

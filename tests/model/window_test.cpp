@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "model/prescreened.h"
 #include "model_test_support.h"
 
 namespace tarven::model {
@@ -54,6 +55,19 @@ TEST(OutsideWindow, LargeEffectWithStrongScreeningReachesOutside) {
   const double p = outside_window_probability(s);
   EXPECT_GT(p, 1e-5);
   EXPECT_NEAR(p, direct_estimate(s), 1e-6 * p);
+}
+
+TEST(OutsideWindow, EstimateIsSilentEvenWhenItsIntegrationsMisbehave) {
+  // The estimate is not a step of the computation: it must neither print diagnostics nor use up
+  // the library's allowance of messages. One subinterval makes every integration end abnormally.
+  ModelState s;
+  set_problem(s, 2.5, 0.7, 0.1, 10, 10);
+  s.dist_work = numlib::QuadWorkspace(1);
+  testing::RecordingDiagnostics diagnostics;
+  s.diagnostics = &diagnostics;
+  ASSERT_NE(integrate_dist(kWindowHigh, s).ier, 0);
+  outside_window_probability(s);
+  EXPECT_TRUE(diagnostics.events.empty());
 }
 
 TEST(OutsideWindow, UnscreenedGroupsAgainstNormalTails) {
