@@ -108,3 +108,33 @@ TEST(ReportLayout, EndsWithTheProcessorTime) {
 
 }  // namespace
 }  // namespace tarven::e2e
+
+namespace tarven::e2e {
+namespace {
+
+TEST(ReportLayout, FarApartGroupsAreWarnedAboutAndAnAbandonmentIsReported) {
+  // With es 2.5 the best majority applicants score above 6.5 with real probability; the windowed
+  // cumulative values then fall as w grows and the enumeration gives up.
+  const ProgramRun run = run_program("ab.out\n20\n10\n5\n2.5\n0.7 0.1\ny\n");
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const std::string report = run.file("ab.out");
+  const std::string warning =
+      "WARNING: a score outside the integration range -6.5 to 6.5 has probability  0.4655E-03; "
+      "results may be inaccurate or abandoned.\n";
+  const std::string abandoned =
+      "COMPUTATION ABANDONED: no acceptable probability for      4 minority hires after 35 "
+      "narrower integration attempts.\n";
+  // After the problem specification: the warning, then the notice in place of the distribution,
+  // then the processor time.
+  const std::size_t spec_end = report.find("   corresponding pre-screening cutoff value:");
+  ASSERT_NE(spec_end, std::string::npos);
+  const std::size_t at_warning = report.find("\n\n" + warning + "\n" + abandoned + "\nCPU TIME");
+  EXPECT_NE(at_warning, std::string::npos) << report;
+  EXPECT_GT(at_warning, spec_end);
+  EXPECT_EQ(report.find("PROGRAM OUTPUT"), std::string::npos);
+  EXPECT_NE(run.out.find(warning), std::string::npos);
+  EXPECT_NE(run.out.find(abandoned + " Ready to exit"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarven::e2e
