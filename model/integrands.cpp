@@ -5,6 +5,7 @@
 
 #include "io/format.h"
 #include "io/formats.h"
+#include "model/dist_memo.h"
 #include "model/prescreened.h"
 #include "numlib/lbeta.h"
 #include "numlib/quadpack.h"
@@ -28,10 +29,11 @@ struct LogTerms {
   bool zero = false;
 };
 
-LogTerms log_terms(double density, double F, int lo, int hi) {
+// log_density = ln f, which is finite exactly when f is a positive, finite number.
+LogTerms log_terms(double log_density, double F, int lo, int hi) {
   LogTerms t;
-  if (!(density > 0.0 && density <= std::numeric_limits<double>::max())) t.zero = true;
-  t.lf = std::log(density);
+  if (!std::isfinite(log_density)) t.zero = true;
+  t.lf = log_density;
   if (hi != 0) {
     if (!(F < 1.0))
       t.zero = true;
@@ -47,21 +49,51 @@ LogTerms log_terms(double density, double F, int lo, int hi) {
   return t;
 }
 
+// ln phide(x) and dist(x) for the group of s.imaj, in that order, as the formula takes them; from
+// the memo when it holds them, with the same diagnostics the computation would print.
+DistEntry density_and_dist(double x, ModelState& s) {
+  DistMemo* memo = s.imom != 1 ? s.memo : nullptr;
+  const int group = s.imaj != 0 ? 1 : 0;
+  DistEntry e;
+  if (memo != nullptr && memo->find(group, x, s.memo_cursor, e)) {
+    if (e.outcome.ier != 0) [[unlikely]]
+      report_dist(x, e.outcome, *s.diagnostics);
+    return e;
+  }
+  e.log_density = std::log(phide(x, s));
+  e.outcome = integrate_dist(x, s);
+  if (e.outcome.ier != 0) [[unlikely]]
+    report_dist(x, e.outcome, *s.diagnostics);
+  if (memo != nullptr) memo->insert(group, x, e, s.memo_cursor);
+  return e;
+}
+
+double minority_normaliser(ModelState& s) {
+  MinorityNormaliser& m = s.minority_norm;
+  if (m.nmin != s.nmin || m.jorder != s.jorder) [[unlikely]] {
+    m.value =
+        numlib::DLBETA(static_cast<double>(s.nmin - s.jorder + 1), static_cast<double>(s.jorder));
+    m.nmin = s.nmin;
+    m.jorder = s.jorder;
+  }
+  return m.value;
+}
+
 }  // namespace
 
 double fun(double x, ModelState& s) {
   if (x <= kWindowLow) return 0.0;
+  if (s.cancel != nullptr && s.cancel->load(std::memory_order_relaxed)) [[unlikely]]
+    return 0.0;
 
   // The binding order: imaj is 1 for this call's own density and distribution value, and 0 for
   // everything under the inner integration.
   s.imaj = 1;
-  const double density = phide(x, s);
-  const double F = dist(x, s);
+  const DistEntry e = density_and_dist(x, s);
   const int hi = s.nmaj - s.iorder;
   const int lo = s.iorder - 1;
-  const LogTerms t = log_terms(density, F, lo, hi);
-  s.lbeta2 =
-      numlib::DLBETA(static_cast<double>(s.nmin - s.jorder + 1), static_cast<double>(s.jorder));
+  const LogTerms t = log_terms(e.log_density, e.outcome.value, lo, hi);
+  s.lbeta2 = minority_normaliser(s);
   s.imaj = 0;
 
   // The inner integration runs even when this value is known to be 0, so that the console shows
@@ -85,9 +117,8 @@ double fun(double x, ModelState& s) {
 
 double fu1(double y, ModelState& s) {
   s.imaj = 0;
-  const double density = phide(y, s);
-  const double G = dist(y, s);
-  const LogTerms t = log_terms(density, G, s.jorder - 1, s.nmin - s.jorder);
+  const DistEntry e = density_and_dist(y, s);
+  const LogTerms t = log_terms(e.log_density, e.outcome.value, s.jorder - 1, s.nmin - s.jorder);
   if (t.zero) return 0.0;
   double sum = t.lf + t.tlo;
   sum = sum + t.thi;

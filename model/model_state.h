@@ -5,12 +5,15 @@
 // gsl_function::params; nothing of it is global, and two computations (two threads, say) each
 // need their own.
 
+#include <atomic>
 #include <cstdint>
 
 #include "model/diagnostics.h"
 #include "numlib/quadpack.h"
 
 namespace tarven::model {
+
+class DistMemo;  // model/dist_memo.h
 
 // Subinterval limits of the integrations nested under one pair.
 inline constexpr int kDistLimit = 12500;   // DQAGI of dist
@@ -29,6 +32,23 @@ struct PrescreenConstants {
   // Per group, [0] minority and [1] majority: zcut minus the group's pre-screening mean.
   double cut[2] = {0.0, 0.0};
   double tail[2] = {0.0, 0.0};  // 1 - phid(cut[g]), the group's retention
+};
+
+// ln B(nmin - jorder + 1, jorder) for the (nmin, jorder) it was formed from. fun needs it on every
+// call but the pair changes only between outer integrations, so fun forms it again only when the
+// pair differs; DLBETA gives the same bits for the same arguments, so this changes no result.
+struct MinorityNormaliser {
+  int nmin = -1;
+  int jorder = -1;
+  double value = 0.0;
+};
+
+// Where one state (one thread) stands in a DistMemo (model/dist_memo.h), per group: the entry it
+// used last, and the block of free entries it writes its own new values into.
+struct MemoCursor {
+  std::uint32_t last[2] = {~std::uint32_t{0}, ~std::uint32_t{0}};
+  std::uint32_t next[2] = {0, 0};
+  std::uint32_t end[2] = {0, 0};
 };
 
 struct ModelState {
@@ -52,7 +72,17 @@ struct ModelState {
   // Where the integrands' console lines and the library's messages go.
   Diagnostics* diagnostics = &direct_diagnostics();
 
-  PrescreenConstants prescreen;  // maintained by phide
+  PrescreenConstants prescreen;      // maintained by phide
+  MinorityNormaliser minority_norm;  // maintained by fun
+
+  // Distribution values shared by every state evaluating this problem, or nullptr to compute each
+  // one. Consulted by fun and fu1 for the plain density only (imom != 1). The memo belongs to one
+  // problem: whoever changes es, rho, zcut or rsq2pi must not keep it.
+  DistMemo* memo = nullptr;
+  MemoCursor memo_cursor;  // this state's own place in the memo
+  // Set by another thread when the integral under way is no longer wanted: fun then returns 0 at
+  // once, so the outer integration ends quickly with a meaningless result that the caller discards.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 }  // namespace tarven::model
