@@ -1,11 +1,17 @@
 #include "driver/computation.h"
 
+#include <algorithm>
+#include <memory>
+#include <thread>
+
 #include "driver/distribution.h"
 #include "driver/enumeration.h"
 #include "driver/group_mean_check.h"
+#include "driver/parallel_pair_source.h"
 #include "driver/summary.h"
 #include "io/formats.h"
 #include "model/diagnostics.h"
+#include "model/dist_memo.h"
 #include "model/model_state.h"
 #include "model/pair_probability.h"
 #include "model/window.h"
@@ -48,10 +54,33 @@ class SerialPairSource final : public PairSource {
   numlib::QuadWorkspace outer_work_{model::kOuterLimit};
 };
 
+// Hands every result through options.adjust_result on its way to the enumeration.
+class AdjustedPairSource final : public PairSource {
+ public:
+  AdjustedPairSource(PairSource& source, const EvaluationOptions& options)
+      : source_(source), options_(options) {}
+  model::PairAttempt attempt(int k, int i, int j, double a, double b) override {
+    model::PairAttempt attempt = source_.attempt(k, i, j, a, b);
+    if (options_.adjust_result) attempt.r = options_.adjust_result(k, a, b, attempt.r);
+    return attempt;
+  }
+  void pair_finished(int k) override { source_.pair_finished(k); }
+  void enumeration_stopped() override { source_.enumeration_stopped(); }
+
+ private:
+  PairSource& source_;
+  const EvaluationOptions& options_;
+};
+
+int thread_count(const EvaluationOptions& options) {
+  if (options.threads > 0) return options.threads;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
 }  // namespace
 
 void write_report_body(const Problem& problem, const io::DateTime& start,
-                       const EvaluationOptions& /*options*/, io::OutputUnit& console,
+                       const EvaluationOptions& options, io::OutputUnit& console,
                        io::OutputUnit& report) {
   ConsoleDiagnostics diagnostics(console);
   model::ModelState state;
@@ -81,9 +110,25 @@ void write_report_body(const Problem& problem, const io::DateTime& start,
   io::write(console, io::kFormat456, {});
   io::write(console, io::kFormat312, {});
 
-  SerialPairSource source(state);
+  // Allocated once for the whole enumeration; it serves only this problem's plain densities.
+  std::unique_ptr<model::DistMemo> memo;
+  if (options.memoise) {
+    memo = std::make_unique<model::DistMemo>();
+    state.memo = memo.get();
+  }
+  // Workers pay off only when there is more than one pair to spread over them.
+  const int threads = thread_count(options);
+  const int pairs = std::min(problem.nsel, problem.nmin) - std::max(problem.nsel - problem.nmaj, 0);
+  std::unique_ptr<PairSource> source;
+  if (threads > 1 && pairs > 1)
+    source = std::make_unique<ParallelPairSource>(state, threads);
+  else
+    source = std::make_unique<SerialPairSource>(state);
+  AdjustedPairSource adjusted(*source, options);
   const Enumeration enumeration =
-      enumerate_pairs(problem.nmaj, problem.nmin, problem.nsel, source, console);
+      enumerate_pairs(problem.nmaj, problem.nmin, problem.nsel, adjusted, console);
+  source.reset();
+  state.memo = nullptr;
   if (enumeration.abandoned) {
     io::write(console, io::kFormatAbandoned,
               {enumeration.abandoned_w, enumeration.abandoned_after});

@@ -1,0 +1,196 @@
+// The fast evaluation (remembered distribution values, pairs on several threads) must print exactly
+// what the straightforward one prints: every console line, every report line, and every message of
+// the numerical library on the standard error stream, in the same order.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/computation.h"
+#include "io/output_unit.h"
+#include "model/normal.h"
+#include "numlib/error_handler.h"
+
+namespace tarven::driver {
+namespace {
+
+class LineUnit : public io::OutputUnit {
+ public:
+  void put(std::string_view text) override { text_ += text; }
+  std::vector<std::string> lines() const {
+    std::vector<std::string> out;
+    std::size_t from = 0;
+    for (std::size_t nl = text_.find('\n'); nl != std::string::npos; nl = text_.find('\n', from)) {
+      out.push_back(text_.substr(from, nl - from));
+      from = nl + 1;
+    }
+    if (from < text_.size()) out.push_back(text_.substr(from));
+    return out;
+  }
+
+ private:
+  std::string text_;
+};
+
+// Everything written to file descriptor 2 while it lives.
+class StderrCapture {
+ public:
+  StderrCapture() {
+    std::fflush(stderr);
+    file_ = std::tmpfile();
+    saved_ = dup(2);
+    dup2(fileno(file_), 2);
+  }
+  ~StderrCapture() { finish(); }
+  std::string finish() {
+    if (file_ == nullptr) return text_;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    std::rewind(file_);
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
+      text_.append(buffer, n);
+    std::fclose(file_);
+    file_ = nullptr;
+    return text_;
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+  int saved_ = -1;
+  std::string text_;
+};
+
+struct Printed {
+  std::vector<std::string> console;
+  std::vector<std::string> report;
+  std::string standard_error;
+};
+
+Problem problem(int ntot, int nmaj, int nsel, double es, double rho, double retention) {
+  Problem p;
+  p.ntot = ntot;
+  p.nmaj = nmaj;
+  p.nmin = ntot - nmaj;
+  p.nsel = nsel;
+  p.es = es;
+  p.rho = rho;
+  p.retention = retention;
+  int ifault = 0;
+  p.zcut = model::ppnd(1.0 - retention, ifault);
+  return p;
+}
+
+Printed evaluate(const Problem& p, EvaluationOptions options) {
+  // Each run starts with the library's message counts of a fresh process.
+  numlib::reset_message_counts();
+  const io::DateTime start{2024, 2, 29, 23, 59, 58};
+  LineUnit console;
+  LineUnit report;
+  StderrCapture capture;
+  write_report_body(p, start, options, console, report);
+  return Printed{console.lines(), report.lines(), capture.finish()};
+}
+
+EvaluationOptions options(int threads, bool memoise,
+                          std::function<double(int, double, double, double)> adjust = {}) {
+  EvaluationOptions o;
+  o.threads = threads;
+  o.memoise = memoise;
+  o.adjust_result = std::move(adjust);
+  return o;
+}
+
+struct Mode {
+  int threads;
+  const char* name;
+};
+const std::vector<Mode> kEveryFastMode = {
+    {1, "memo"}, {2, "memo, 2 threads"}, {3, "memo, 3 threads"}};
+
+// Runs the problem serially and in the fast modes; returns the serial output after requiring the
+// others to be identical to it, line by line.
+Printed expect_same_output(const Problem& p,
+                           const std::function<double(int, double, double, double)>& adjust = {},
+                           const std::vector<Mode>& modes = kEveryFastMode) {
+  const Printed serial = evaluate(p, options(1, false, adjust));
+  for (const Mode& mode : modes) {
+    SCOPED_TRACE(mode.name);
+    const Printed fast = evaluate(p, options(mode.threads, true, adjust));
+    EXPECT_EQ(fast.console, serial.console);
+    EXPECT_EQ(fast.report, serial.report);
+    EXPECT_EQ(fast.standard_error, serial.standard_error);
+  }
+  return serial;
+}
+
+int count_starting(const std::vector<std::string>& lines, std::string_view prefix) {
+  int n = 0;
+  for (const std::string& line : lines) n += line.starts_with(prefix) ? 1 : 0;
+  return n;
+}
+
+int count_occurrences(const std::string& text, std::string_view what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+constexpr std::string_view kAttemptLine = "LBETA BETA";
+
+TEST(EvaluationEquivalence, TypicalRun) {
+  const Printed serial = expect_same_output(problem(10, 7, 4, 0.5, 0.3, 0.6));
+  EXPECT_EQ(count_starting(serial.console, kAttemptLine), 3);
+  EXPECT_TRUE(serial.standard_error.empty());
+}
+
+TEST(EvaluationEquivalence, StrongPrescreeningWithIntegrationDiagnostics) {
+  // The majority's distribution values end abnormally at many abscissae: hundreds of console
+  // lines between the pair lines, and more library messages than the library prints.
+  const Printed serial = expect_same_output(problem(4, 2, 2, -3.0, 0.9, 0.02));
+  EXPECT_GT(count_starting(serial.console, "Bound ier in dist"), 50);
+  EXPECT_EQ(count_occurrences(serial.standard_error, "routine DQAGI"),
+            numlib::kMaxPrintsPerMessage);
+  EXPECT_EQ(count_starting(serial.console, kAttemptLine), 2);
+}
+
+TEST(EvaluationEquivalence, SaturatingProblem) {
+  // Six pairs, the last three saturated: the threads work ahead on pairs that are never asked for.
+  const Printed serial = expect_same_output(problem(12, 6, 6, 4.0, 0.0, 0.5));
+  EXPECT_EQ(count_starting(serial.console, kAttemptLine), 3);
+}
+
+TEST(EvaluationEquivalence, InjectedRetriesAndCapping) {
+  // Pair 1 first comes out above 1, pair 2 first falls below pair 1, pair 3 is a hair above 1:
+  // two retries on narrower intervals, integrated for real, and a capped value.
+  auto adjust = [](int k, double a, double /*b*/, double r) {
+    const bool first = a == -6.5;
+    if (k == 1 && first) return 1.5;
+    if (k == 2 && first) return 0.0;
+    if (k == 3 && first) return 1.00004;
+    return r;
+  };
+  const Printed serial = expect_same_output(problem(10, 7, 4, 0.5, 0.3, 0.6), adjust);
+  EXPECT_EQ(count_starting(serial.console, kAttemptLine), 5);
+  EXPECT_EQ(count_starting(serial.console, "               3      6      1   1.00000"), 1);
+}
+
+TEST(EvaluationEquivalence, InjectedAbandonment) {
+  // Every attempt of pair 1 above 1: after 25 narrower attempts the enumeration gives up, while
+  // a thread has already integrated pair 2. Each attempt is a full integration, so this one
+  // compares with the program's own mode on a machine like ours only.
+  auto adjust = [](int k, double, double, double r) { return k == 1 ? 1.001 : r; };
+  const Printed serial =
+      expect_same_output(problem(4, 2, 2, 0.0, 0.0, 0.5), adjust, {{2, "memo, 2 threads"}});
+  EXPECT_EQ(count_starting(serial.console, kAttemptLine), 26);
+  EXPECT_EQ(count_starting(serial.report, "COMPUTATION ABANDONED"), 1);
+}
+
+}  // namespace
+}  // namespace tarven::driver
