@@ -39,14 +39,16 @@ class DistMemo {
  public:
   // Entries per group, [0] minority and [1] majority. The minority values are asked for at the
   // nodes of the inner integrations, which differ for every outer abscissa; the majority values
-  // only at the outer abscissae, a few hundred per run. The largest problems we run keep about
-  // 126000 and 550 (README, "Performance").
-  static constexpr std::uint32_t kCapacity[2] = {std::uint32_t{1} << 18, std::uint32_t{1} << 13};
+  // only at the outer abscissae, a few hundred per run. The largest problem we time (1000
+  // applicants) needs 126000 and 550 distinct values, and keeps about 185000 minority entries
+  // when two threads store some values twice; the capacity leaves room for bigger problems.
+  static constexpr std::uint32_t kCapacity[2] = {std::uint32_t{1} << 19, std::uint32_t{1} << 13};
   // Index slots per entry: the index is at most half full, so a search ends after a probe or two.
   static constexpr std::uint32_t kIndexSlotsPerEntry = 2;
   // Index slots looked at for one abscissa before giving up.
   static constexpr std::uint32_t kMaxProbes = 32;
-  // Memory of the arrays. Only what is used is ever touched.
+  // Memory of the arrays, 28.4 MiB. The entries are touched only as they are used; the index (8
+  // MiB) is spread over by any problem that stores more than a few thousand values.
   static constexpr std::size_t kBytes =
       std::size_t{kCapacity[0] + kCapacity[1]} * (32 + 8 + kIndexSlotsPerEntry * 8);
 
