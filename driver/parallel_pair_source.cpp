@@ -1,8 +1,11 @@
 #include "driver/parallel_pair_source.h"
 
+#include <gsl/gsl_integration.h>
+
 #include <algorithm>
 #include <cstddef>
 
+#include "model/integrands.h"
 #include "model/pair_probability.h"
 
 namespace tarven::driver {
@@ -13,6 +16,32 @@ constexpr double kFirstLow = -6.5;
 constexpr double kFirstHigh = 6.5;
 // The library's message that stops the run.
 constexpr int kStoppingIer = 6;
+
+// Where a pair's outer integrand will be asked: the integration applies the 61-point rule to
+// [a, b], then to its halves, and the problems we measured all went on to the four quarters. The
+// nodes are taken from the rule itself, with an integrand that only records where it is called,
+// so they have the integration's own bits (a node it never asks for only costs time). Listed in
+// the opposite order to the one the integration visits them in: a thread warming the memo along
+// this list meets the thread integrating the pair in the middle, instead of computing the same
+// values beside it. The driver calls the rule directly here; nothing of its result is used.
+std::vector<double> outer_nodes_backwards(double a, double b) {
+  std::vector<double> nodes;
+  auto record = [](double x, void* params) {
+    static_cast<std::vector<double>*>(params)->push_back(x);
+    return 0.0;
+  };
+  gsl_function f{record, &nodes};
+  const double m = 0.5 * (a + b);
+  const double q1 = 0.5 * (a + m);
+  const double q3 = 0.5 * (m + b);
+  const double intervals[][2] = {{a, b}, {a, m}, {m, b}, {a, q1}, {q1, m}, {m, q3}, {q3, b}};
+  for (const auto& interval : intervals) {
+    double result, abserr, resabs, resasc;
+    gsl_integration_qk61(&f, interval[0], interval[1], &result, &abserr, &resabs, &resasc);
+  }
+  std::reverse(nodes.begin(), nodes.end());
+  return nodes;
+}
 
 void copy_problem(const model::ModelState& from, model::ModelState& to) {
   to.rsq2pi = from.rsq2pi;
@@ -67,6 +96,7 @@ ParallelPairSource::ParallelPairSource(model::ModelState& caller, int threads)
   // so the extra pairs only use threads that would otherwise wait, and little is thrown away when
   // the enumeration stops early.
   lookahead_ = count;
+  warm_nodes_ = outer_nodes_backwards(kFirstLow, kFirstHigh);
   workers_.reserve(static_cast<std::size_t>(count));
   for (int t = 0; t < count; ++t) {
     auto worker = std::make_unique<Worker>(Worker{
@@ -93,29 +123,65 @@ int ParallelPairSource::j_of(int k) const {
   return caller_.nmin - (jlow_ + k - 1);
 }
 
+// Tasks in the order they are handed out: 0 integrates pair 1, 1 warms the memo for pair 1, and
+// t >= 2 integrates pair t. Only the first pair is warmed: it starts with an empty memo and
+// computes about half of all the values of a run, while the later pairs mostly find theirs and
+// are better spread over the threads whole.
+int ParallelPairSource::pair_of_task(int task) {
+  return task <= 1 ? 1 : task;
+}
+
 void ParallelPairSource::work(Worker& worker) {
-  model::ModelState& state = *worker.state;
   for (;;) {
-    int k = 0;
+    int task = 0;
     {
       std::unique_lock lock(mutex_);
-      work_ready_.wait(
-          lock, [&] { return stopping_ || (next_ <= npair_ && next_ <= decided_ + lookahead_); });
+      work_ready_.wait(lock, [&] {
+        const int k = pair_of_task(next_task_);
+        return stopping_ || (k <= npair_ && k <= decided_ + lookahead_);
+      });
       if (stopping_) return;
-      k = next_++;
+      task = next_task_++;
     }
-    Job& job = jobs_[static_cast<std::size_t>(k)];
-    state.iorder = i_of(k);
-    state.jorder = j_of(k);
-    state.diagnostics = &job.events;
-    const model::PairAttempt result =
-        model::attempt_pair(state, worker.outer_work, kFirstLow, kFirstHigh);
+    if (task == 1)
+      warm(worker, 1);
+    else
+      integrate(worker, pair_of_task(task));
+  }
+}
+
+void ParallelPairSource::integrate(Worker& worker, int k) {
+  model::ModelState& state = *worker.state;
+  Job& job = jobs_[static_cast<std::size_t>(k)];
+  state.iorder = i_of(k);
+  state.jorder = j_of(k);
+  state.diagnostics = &job.events;
+  const model::PairAttempt result =
+      model::attempt_pair(state, worker.outer_work, kFirstLow, kFirstHigh);
+  {
+    std::lock_guard lock(mutex_);
+    job.result = result;
+    job.ready = true;
+  }
+  job_done_.notify_all();
+}
+
+// Evaluates pair k's outer integrand where its integration will ask for it, only for the
+// distribution values this leaves in the memo; the values and whatever they report are thrown
+// away. The pair itself finds them there, so the two threads share its work.
+void ParallelPairSource::warm(Worker& worker, int k) {
+  if (caller_.memo == nullptr) return;
+  model::ModelState& state = *worker.state;
+  state.iorder = i_of(k);
+  state.jorder = j_of(k);
+  state.lbeta1 = 0.0;  // enters only fun's value, which is not kept
+  state.diagnostics = &discarding_;
+  for (const double x : warm_nodes_) {
     {
       std::lock_guard lock(mutex_);
-      job.result = result;
-      job.ready = true;
+      if (stopping_ || jobs_[static_cast<std::size_t>(k)].ready) return;
     }
-    job_done_.notify_all();
+    model::fun(x, state);
   }
 }
 

@@ -7,6 +7,11 @@
 // enumeration asks for pair k, the recorded lines and library messages of pair k are replayed in
 // the order they were made, so the console and the standard error stream receive exactly what a
 // serial run prints, and the library counts its messages as a serial run would.
+//
+// The first pair starts with an empty memo and computes about half of all the distribution values
+// of a run; a second worker helps it by evaluating its outer integrand ahead, from the other end,
+// for the values this leaves in the memo only. Everything the workers do beyond what the
+// enumeration asks for is thrown away unseen.
 
 #include <atomic>
 #include <condition_variable>
@@ -80,14 +85,27 @@ class ParallelPairSource final : public PairSource {
     ParallelPairSource& source_;
   };
 
+  // Swallows what the integrands report while warming the memo: the pair's own integration
+  // reports it again, in order.
+  class Discarding final : public model::Diagnostics {
+   public:
+    void console_line(std::string_view) override {}
+    void abnormal_return(const char*, int) override {}
+  };
+
   int i_of(int k) const;
   int j_of(int k) const;
+  static int pair_of_task(int task);
   void work(Worker& worker);
+  void integrate(Worker& worker, int k);
+  void warm(Worker& worker, int k);
   void stop();
 
   model::ModelState& caller_;
   model::Diagnostics* caller_diagnostics_;
   Forwarding forwarding_{*this};
+  Discarding discarding_;
+  std::vector<double> warm_nodes_;    // where the outer integrand of a pair will be asked
   numlib::QuadWorkspace outer_work_;  // the calling thread's, for retries
   int jlow_ = 0;
   int npair_ = 0;
@@ -97,7 +115,7 @@ class ParallelPairSource final : public PairSource {
   std::condition_variable work_ready_;  // for workers: a pair may be taken, or stop
   std::condition_variable job_done_;    // for the caller: a job became ready
   std::vector<Job> jobs_;               // jobs_[k], k = 1 .. npair
-  int next_ = 1;                        // next pair a worker takes
+  int next_task_ = 0;                   // next task a worker takes (see work())
   int decided_ = 0;                     // last pair the enumeration finished with
   bool stopping_ = false;
   std::atomic<bool> cancel_{false};  // read by the workers' integrands
