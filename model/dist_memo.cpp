@@ -62,7 +62,9 @@ bool DistMemo::find(int group, double x, MemoCursor& cursor, DistEntry& entry) c
 
   cursor.last[group] = position;
   entry.log_density = found->log_density;
-  entry.outcome.value = found->value;
+  entry.log_dist = found->log_dist;
+  entry.log_complement = found->log_complement;
+  entry.outcome.value = 0.0;
   entry.outcome.ier = found->ier;
   entry.outcome.abserr = found->ier != 0 ? g.abserr[position] : 0.0;
   return true;
@@ -110,7 +112,8 @@ void DistMemo::insert(int group, double x, const DistEntry& entry, MemoCursor& c
   e.ier = entry.outcome.ier;
   e.key = std::bit_cast<std::uint64_t>(x);
   e.log_density = entry.log_density;
-  e.value = entry.outcome.value;
+  e.log_dist = entry.log_dist;
+  e.log_complement = entry.log_complement;
   if (entry.outcome.ier != 0) g.abserr[position] = entry.outcome.abserr;
   std::atomic_ref(e.state).store(kReady, std::memory_order_release);
   cursor.last[group] = position;

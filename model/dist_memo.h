@@ -28,11 +28,14 @@
 
 namespace tarven::model {
 
-// What fun and fu1 take from one abscissa of one group: ln phide(x) and the whole outcome of
-// dist(x), so that a look-up can also print what the computation would have printed.
+// What fun and fu1 take from one abscissa of one group: ln phide(x), and ln F and ln(1 - F) of
+// F = dist(x) (the integrands use F only through these), with the outcome of dist(x) that a
+// look-up needs to print what the computation would have printed.
 struct DistEntry {
   double log_density = 0.0;
-  DistOutcome outcome;
+  double log_dist = 0.0;        // ln F
+  double log_complement = 0.0;  // ln(1 - F)
+  DistOutcome outcome;          // its value is not kept in the memo
 };
 
 class DistMemo {
@@ -47,10 +50,11 @@ class DistMemo {
   static constexpr std::uint32_t kIndexSlotsPerEntry = 2;
   // Index slots looked at for one abscissa before giving up.
   static constexpr std::uint32_t kMaxProbes = 32;
-  // Memory of the arrays, 28.4 MiB. The entries are touched only as they are used; the index (8
+  // Memory of the arrays, 32.5 MiB. The entries are touched only as they are used; the index (8
   // MiB) is spread over by any problem that stores more than a few thousand values.
   static constexpr std::size_t kBytes =
-      std::size_t{kCapacity[0] + kCapacity[1]} * (32 + 8 + kIndexSlotsPerEntry * 8);
+      std::size_t{kCapacity[0] + kCapacity[1]} *
+      (sizeof(double) * 5 + sizeof(double) + kIndexSlotsPerEntry * 8);
 
   DistMemo();
   DistMemo(const DistMemo&) = delete;
@@ -74,9 +78,10 @@ class DistMemo {
     std::int32_t ier;
     std::uint64_t key;
     double log_density;
-    double value;
+    double log_dist;
+    double log_complement;
   };
-  static_assert(sizeof(Entry) == 32);  // two to a cache line
+  static_assert(sizeof(Entry) == 40);
 
   struct Free {
     void operator()(void* p) const { std::free(p); }

@@ -29,28 +29,31 @@ struct LogTerms {
   bool zero = false;
 };
 
-// log_density = ln f, which is finite exactly when f is a positive, finite number.
-LogTerms log_terms(double log_density, double F, int lo, int hi) {
+// From the logarithms alone: ln f is finite exactly when f is a positive, finite number; ln F is
+// above -infinity exactly when F > 0, and ln(1 - F) exactly when F < 1 (a NaN fails both).
+LogTerms log_terms(const DistEntry& e, int lo, int hi) {
+  constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
   LogTerms t;
-  if (!std::isfinite(log_density)) t.zero = true;
-  t.lf = log_density;
+  if (!std::isfinite(e.log_density)) t.zero = true;
+  t.lf = e.log_density;
   if (hi != 0) {
-    if (!(F < 1.0))
+    if (!(e.log_complement > kMinusInfinity))
       t.zero = true;
     else
-      t.thi = std::log(1.0 - F) * static_cast<double>(hi);
+      t.thi = e.log_complement * static_cast<double>(hi);
   }
   if (lo != 0) {
-    if (!(F > 0.0))
+    if (!(e.log_dist > kMinusInfinity))
       t.zero = true;
     else
-      t.tlo = std::log(F) * static_cast<double>(lo);
+      t.tlo = e.log_dist * static_cast<double>(lo);
   }
   return t;
 }
 
-// ln phide(x) and dist(x) for the group of s.imaj, in that order, as the formula takes them; from
-// the memo when it holds them, with the same diagnostics the computation would print.
+// ln phide(x) and the logarithms of dist(x) for the group of s.imaj, in the order the formula
+// takes them; from the memo when it holds them, with the same diagnostics the computation would
+// print.
 DistEntry density_and_dist(double x, ModelState& s) {
   DistMemo* memo = s.imom != 1 ? s.memo : nullptr;
   const int group = s.imaj != 0 ? 1 : 0;
@@ -62,6 +65,8 @@ DistEntry density_and_dist(double x, ModelState& s) {
   }
   e.log_density = std::log(phide(x, s));
   e.outcome = integrate_dist(x, s);
+  e.log_dist = std::log(e.outcome.value);
+  e.log_complement = std::log(1.0 - e.outcome.value);
   if (e.outcome.ier != 0) [[unlikely]]
     report_dist(x, e.outcome, *s.diagnostics);
   if (memo != nullptr) memo->insert(group, x, e, s.memo_cursor);
@@ -92,7 +97,7 @@ double fun(double x, ModelState& s) {
   const DistEntry e = density_and_dist(x, s);
   const int hi = s.nmaj - s.iorder;
   const int lo = s.iorder - 1;
-  const LogTerms t = log_terms(e.log_density, e.outcome.value, lo, hi);
+  const LogTerms t = log_terms(e, lo, hi);
   s.lbeta2 = minority_normaliser(s);
   s.imaj = 0;
 
@@ -118,7 +123,7 @@ double fun(double x, ModelState& s) {
 double fu1(double y, ModelState& s) {
   s.imaj = 0;
   const DistEntry e = density_and_dist(y, s);
-  const LogTerms t = log_terms(e.log_density, e.outcome.value, s.jorder - 1, s.nmin - s.jorder);
+  const LogTerms t = log_terms(e, s.jorder - 1, s.nmin - s.jorder);
   if (t.zero) return 0.0;
   double sum = t.lf + t.tlo;
   sum = sum + t.thi;
