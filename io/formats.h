@@ -22,8 +22,8 @@ inline constexpr std::string_view kFormat5000 =
     "ratio',/,'for single-stage selection decisions when the applicant',/,'group is a sample from "
     "a pre-screened population.',/,/,'TARVEN developers, personnel-selection research "
     "tools',/,/,'The program uses routines from the Slatec library (see',/,"
-    "'http://www.netlib.org/slatec/, here through GNU GSL) and a couple',/,"
-    "'of algorithms from StatLib (http://lib.stat.cmu.edu/)')";
+    "'http://www.netlib.org/slatec/, here through GNU GSL, and a couple',/,"
+    "'of algorithms from StatLib, http://lib.stat.cmu.edu/)')";
 
 // Report: problem specification (four integers, four doubles).
 inline constexpr std::string_view kFormat5002 =
