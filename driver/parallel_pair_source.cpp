@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "model/integrands.h"
 #include "model/pair_probability.h"
@@ -18,12 +19,13 @@ constexpr double kFirstHigh = 6.5;
 constexpr int kStoppingIer = 6;
 
 // Where a pair's outer integrand will be asked: the integration applies the 61-point rule to
-// [a, b], then to its halves, and the problems we measured all went on to the four quarters. The
+// [a, b], then to its halves, and the problems we measured went on to some of the quarters. The
 // nodes are taken from the rule itself, with an integrand that only records where it is called,
-// so they have the integration's own bits (a node it never asks for only costs time). Listed in
-// the opposite order to the one the integration visits them in: a thread warming the memo along
-// this list meets the thread integrating the pair in the middle, instead of computing the same
-// values beside it. The driver calls the rule directly here; nothing of its result is used.
+// so they have the integration's own bits (a node it never asks for only costs time). Level by
+// level, each level in the opposite order to the one the integration visits it in: a thread
+// warming the memo along this list meets the thread integrating the pair in the middle of every
+// level instead of computing the same values beside it, and the quarters, not all of which may be
+// needed, come last. The driver calls the rule directly here; nothing of its result is used.
 std::vector<double> outer_nodes_backwards(double a, double b) {
   std::vector<double> nodes;
   auto record = [](double x, void* params) {
@@ -34,12 +36,16 @@ std::vector<double> outer_nodes_backwards(double a, double b) {
   const double m = 0.5 * (a + b);
   const double q1 = 0.5 * (a + m);
   const double q3 = 0.5 * (m + b);
-  const double intervals[][2] = {{a, b}, {a, m}, {m, b}, {a, q1}, {q1, m}, {m, q3}, {q3, b}};
-  for (const auto& interval : intervals) {
-    double result, abserr, resabs, resasc;
-    gsl_integration_qk61(&f, interval[0], interval[1], &result, &abserr, &resabs, &resasc);
+  const std::vector<std::vector<std::pair<double, double>>> levels = {
+      {{a, b}}, {{a, m}, {m, b}}, {{a, q1}, {q1, m}, {m, q3}, {q3, b}}};
+  for (const auto& level : levels) {
+    const std::size_t level_start = nodes.size();
+    for (const auto& [low, high] : level) {
+      double result, abserr, resabs, resasc;
+      gsl_integration_qk61(&f, low, high, &result, &abserr, &resabs, &resasc);
+    }
+    std::reverse(nodes.begin() + static_cast<std::ptrdiff_t>(level_start), nodes.end());
   }
-  std::reverse(nodes.begin(), nodes.end());
   return nodes;
 }
 
