@@ -43,7 +43,7 @@ class DistMemo {
   // Entries per group, [0] minority and [1] majority. The minority values are asked for at the
   // nodes of the inner integrations, which differ for every outer abscissa; the majority values
   // only at the outer abscissae, a few hundred per run. The largest problem we time (1000
-  // applicants) needs 126000 and 550 distinct values, and keeps about 185000 minority entries
+  // applicants) needs 126000 and 550 distinct values, and keeps about 146000 minority entries
   // when two threads store some values twice; the capacity leaves room for bigger problems.
   static constexpr std::uint32_t kCapacity[2] = {std::uint32_t{1} << 19, std::uint32_t{1} << 13};
   // Index slots per entry: the index is at most half full, so a search ends after a probe or two.
