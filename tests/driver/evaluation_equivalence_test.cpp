@@ -151,13 +151,19 @@ TEST(EvaluationEquivalence, TypicalRun) {
 }
 
 TEST(EvaluationEquivalence, StrongPrescreeningWithIntegrationDiagnostics) {
-  // The majority's distribution values end abnormally at many abscissae: hundreds of console
-  // lines between the pair lines, and more library messages than the library prints.
+  // The majority's distribution values end abnormally at many abscissae: dozens of console lines
+  // between the pair lines, and more library messages than the library prints.
   const Printed serial = expect_same_output(problem(4, 2, 2, -3.0, 0.9, 0.02));
   EXPECT_GT(count_starting(serial.console, "Bound ier in dist"), 50);
   EXPECT_EQ(count_occurrences(serial.standard_error, "routine DQAGI"),
             numlib::kMaxPrintsPerMessage);
   EXPECT_EQ(count_starting(serial.console, kAttemptLine), 2);
+}
+
+TEST(EvaluationEquivalence, SinglePair) {
+  // One pair: nothing to spread over threads, the fast evaluation runs it on the calling thread.
+  const Printed serial = expect_same_output(problem(4, 2, 1, 0.5, 0.3, 0.6));
+  EXPECT_EQ(count_starting(serial.console, kAttemptLine), 1);
 }
 
 TEST(EvaluationEquivalence, SaturatingProblem) {
@@ -179,6 +185,22 @@ TEST(EvaluationEquivalence, InjectedRetriesAndCapping) {
   const Printed serial = expect_same_output(problem(10, 7, 4, 0.5, 0.3, 0.6), adjust);
   EXPECT_EQ(count_starting(serial.console, kAttemptLine), 5);
   EXPECT_EQ(count_starting(serial.console, "               3      6      1   1.00000"), 1);
+}
+
+TEST(EvaluationEquivalence, InjectedRetryWithIntegrationDiagnostics) {
+  // The retry of pair 1 is integrated by the calling thread and prints its own diagnostics, which
+  // must come before the replayed ones of pair 2 that a worker recorded meanwhile.
+  auto adjust = [](int k, double a, double, double r) { return k == 1 && a == -6.5 ? 1.5 : r; };
+  const Printed serial = expect_same_output(problem(4, 2, 2, -3.0, 0.9, 0.02), adjust);
+  EXPECT_EQ(count_starting(serial.console, kAttemptLine), 3);
+  // The retry (between the first and the second attempt line) does print diagnostics.
+  std::vector<std::size_t> attempts;
+  for (std::size_t n = 0; n < serial.console.size(); ++n)
+    if (serial.console[n].starts_with(kAttemptLine)) attempts.push_back(n);
+  ASSERT_EQ(attempts.size(), 3u);
+  const std::vector<std::string> retry(serial.console.begin() + attempts[0] + 1,
+                                       serial.console.begin() + attempts[1]);
+  EXPECT_GT(count_starting(retry, "Bound ier in dist"), 0);
 }
 
 TEST(EvaluationEquivalence, InjectedAbandonment) {
