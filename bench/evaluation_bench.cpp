@@ -62,13 +62,15 @@ struct Mode {
 };
 
 std::vector<Mode> modes() {
-  EvaluationOptions serial;  // one thread, nothing remembered
+  EvaluationOptions serial;  // one thread, nothing remembered, every constant recomputed
   EvaluationOptions fast_one;
   fast_one.threads = 1;
   fast_one.memoise = true;
+  fast_one.keep_constants = true;
   EvaluationOptions fast_all;
   fast_all.threads = 0;
   fast_all.memoise = true;
+  fast_all.keep_constants = true;
   return {{"serial", serial}, {"fast, 1 thread", fast_one}, {"fast, all cores", fast_all}};
 }
 

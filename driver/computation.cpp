@@ -1,6 +1,7 @@
 #include "driver/computation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <thread>
 
@@ -85,6 +86,7 @@ void write_report_body(const Problem& problem, const io::DateTime& start,
   ConsoleDiagnostics diagnostics(console);
   model::ModelState state;
   state.diagnostics = &diagnostics;
+  state.keep_constants = options.keep_constants;
   state.rsq2pi = 1.0 / std::sqrt(6.283185307179586);
   state.es = problem.es;
   state.rho = problem.rho;

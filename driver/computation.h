@@ -14,10 +14,13 @@ namespace tarven::driver {
 
 // How the pair probabilities are evaluated. Every setting gives the same bits and the same output;
 // the defaults are the straightforward evaluation, one integral after the other, every
-// distribution value computed afresh.
+// distribution value and every constant computed afresh, exactly as the formulas are written.
 struct EvaluationOptions {
   int threads = 1;       // threads evaluating pairs; 0 = one per available core
   bool memoise = false;  // remember distribution values across integrand calls
+  // Keep what is fixed for the problem (square roots, retained shares, lbeta2 per pair) instead
+  // of recomputing it in every integrand call.
+  bool keep_constants = false;
   // For tests: replaces the result r of every attempt (pair counter k, interval [a, b]) before
   // the enumeration judges it, in every evaluation mode alike, so that retries, capping and
   // abandonment can be forced on a real problem. Empty: results are used as integrated.

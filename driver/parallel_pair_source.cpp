@@ -59,6 +59,7 @@ void copy_problem(const model::ModelState& from, model::ModelState& to) {
   to.nsel = from.nsel;
   to.imom = from.imom;
   to.memo = from.memo;
+  to.keep_constants = from.keep_constants;
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ int run() {
   EvaluationOptions fast;
   fast.threads = 0;
   fast.memoise = true;
+  fast.keep_constants = true;
   write_report_body(problem, start, fast, console, report);
 
   io::write(report, io::kFormat4855, {io::cpu_seconds() - cpu_start});

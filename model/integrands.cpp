@@ -63,7 +63,7 @@ DistEntry density_and_dist(double x, ModelState& s) {
       report_dist(x, e.outcome, *s.diagnostics);
     return e;
   }
-  e.log_density = std::log(phide(x, s));
+  e.log_density = std::log(prescreened_density(x, s));
   e.outcome = integrate_dist(x, s);
   e.log_dist = std::log(e.outcome.value);
   e.log_complement = std::log(1.0 - e.outcome.value);
@@ -98,7 +98,9 @@ double fun(double x, ModelState& s) {
   const int hi = s.nmaj - s.iorder;
   const int lo = s.iorder - 1;
   const LogTerms t = log_terms(e, lo, hi);
-  s.lbeta2 = minority_normaliser(s);
+  s.lbeta2 = s.keep_constants ? minority_normaliser(s)
+                              : numlib::DLBETA(static_cast<double>(s.nmin - s.jorder + 1),
+                                               static_cast<double>(s.jorder));
   s.imaj = 0;
 
   // The inner integration runs even when this value is known to be 0, so that the console shows

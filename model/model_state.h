@@ -72,6 +72,11 @@ struct ModelState {
   // Where the integrands' console lines and the library's messages go.
   Diagnostics* diagnostics = &direct_diagnostics();
 
+  // Keep what is fixed for the problem (the square root of 1 - rho*rho and each group's retained
+  // share in phide, lbeta2 per pair in fun) instead of recomputing it on every call. The kept
+  // values have the bits of the recomputed ones; switching it off gives the evaluation exactly as
+  // the formulas are written, which the fast one is measured and checked against.
+  bool keep_constants = true;
   PrescreenConstants prescreen;      // maintained by phide
   MinorityNormaliser minority_norm;  // maintained by fun
 

@@ -72,8 +72,14 @@ double phide_unhoisted(double x, const ModelState& s) {
   return value;
 }
 
+namespace {
+double phide_unhoisted_callback(double x, void* params) {
+  return phide_unhoisted(x, *static_cast<const ModelState*>(params));
+}
+}  // namespace
+
 DistOutcome integrate_dist(double x, ModelState& s) {
-  const gsl_function f{&phide_callback, &s};
+  const gsl_function f{s.keep_constants ? &phide_callback : &phide_unhoisted_callback, &s};
   const numlib::QuadResult r = numlib::DQAGIE(f, x, -1, kDistEpsAbs, kDistEpsRel, s.dist_work);
   return DistOutcome{r.result, r.ier, r.abserr};
 }

@@ -17,6 +17,10 @@ double phide_callback(double x, void* params);
 // The same density with every value formed afresh on each call, nothing kept in the state. Gives
 // the same bits as phide; it exists to show that keeping the constants changes nothing.
 double phide_unhoisted(double x, const ModelState& s);
+// The density the integrals use: phide, or phide_unhoisted when s.keep_constants is off.
+inline double prescreened_density(double x, ModelState& s) {
+  return s.keep_constants ? phide(x, s) : phide_unhoisted(x, s);
+}
 
 // What one integration of phide over (-inf, x] produced.
 struct DistOutcome {

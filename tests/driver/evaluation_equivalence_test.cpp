@@ -103,6 +103,7 @@ EvaluationOptions options(int threads, bool memoise,
   EvaluationOptions o;
   o.threads = threads;
   o.memoise = memoise;
+  o.keep_constants = memoise;  // the fast evaluations keep constants; the serial one recomputes
   o.adjust_result = std::move(adjust);
   return o;
 }
