@@ -1,7 +1,5 @@
 #include "driver/parallel_pair_source.h"
 
-#include <gsl/gsl_integration.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <utility>
@@ -17,37 +15,6 @@ constexpr double kFirstLow = -6.5;
 constexpr double kFirstHigh = 6.5;
 // The library's message that stops the run.
 constexpr int kStoppingIer = 6;
-
-// Where a pair's outer integrand will be asked: the integration applies the 61-point rule to
-// [a, b], then to its halves, and the problems we measured went on to some of the quarters. The
-// nodes are taken from the rule itself, with an integrand that only records where it is called,
-// so they have the integration's own bits (a node it never asks for only costs time). Level by
-// level, each level in the opposite order to the one the integration visits it in: a thread
-// warming the memo along this list meets the thread integrating the pair in the middle of every
-// level instead of computing the same values beside it, and the quarters, not all of which may be
-// needed, come last. The driver calls the rule directly here; nothing of its result is used.
-std::vector<double> outer_nodes_backwards(double a, double b) {
-  std::vector<double> nodes;
-  auto record = [](double x, void* params) {
-    static_cast<std::vector<double>*>(params)->push_back(x);
-    return 0.0;
-  };
-  gsl_function f{record, &nodes};
-  const double m = 0.5 * (a + b);
-  const double q1 = 0.5 * (a + m);
-  const double q3 = 0.5 * (m + b);
-  const std::vector<std::vector<std::pair<double, double>>> levels = {
-      {{a, b}}, {{a, m}, {m, b}}, {{a, q1}, {q1, m}, {m, q3}, {q3, b}}};
-  for (const auto& level : levels) {
-    const std::size_t level_start = nodes.size();
-    for (const auto& [low, high] : level) {
-      double result, abserr, resabs, resasc;
-      gsl_integration_qk61(&f, low, high, &result, &abserr, &resabs, &resasc);
-    }
-    std::reverse(nodes.begin() + static_cast<std::ptrdiff_t>(level_start), nodes.end());
-  }
-  return nodes;
-}
 
 void copy_problem(const model::ModelState& from, model::ModelState& to) {
   to.rsq2pi = from.rsq2pi;
@@ -103,7 +70,7 @@ ParallelPairSource::ParallelPairSource(model::ModelState& caller, int threads)
   // so the extra pairs only use threads that would otherwise wait, and little is thrown away when
   // the enumeration stops early.
   lookahead_ = count;
-  warm_nodes_ = outer_nodes_backwards(kFirstLow, kFirstHigh);
+  warm_nodes_ = model::outer_nodes_backwards(kFirstLow, kFirstHigh);
   workers_.reserve(static_cast<std::size_t>(count));
   for (int t = 0; t < count; ++t) {
     auto worker = std::make_unique<Worker>(Worker{

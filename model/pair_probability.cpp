@@ -1,5 +1,9 @@
 #include "model/pair_probability.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
 #include "model/integrands.h"
 #include "numlib/lbeta.h"
 
@@ -23,6 +27,24 @@ PairAttempt attempt_pair(ModelState& s, numlib::QuadWorkspace& outer_work, doubl
   if (r.ier != 0) [[unlikely]]
     s.diagnostics->abnormal_return("DQAG", r.ier);
   return PairAttempt{s.lbeta1, r.result};
+}
+
+std::vector<double> outer_nodes_backwards(double a, double b) {
+  const double m = 0.5 * (a + b);
+  const double q1 = 0.5 * (a + m);
+  const double q3 = 0.5 * (m + b);
+  const std::vector<std::vector<std::pair<double, double>>> levels = {
+      {{a, b}}, {{a, m}, {m, b}}, {{a, q1}, {q1, m}, {m, q3}, {q3, b}}};
+  std::vector<double> nodes;
+  for (const auto& level : levels) {
+    const std::size_t level_start = nodes.size();
+    for (const auto& [low, high] : level) {
+      const std::vector<double> rule = numlib::gauss_kronrod61_nodes(low, high);
+      nodes.insert(nodes.end(), rule.begin(), rule.end());
+    }
+    std::reverse(nodes.begin() + static_cast<std::ptrdiff_t>(level_start), nodes.end());
+  }
+  return nodes;
 }
 
 }  // namespace tarven::model

@@ -3,6 +3,8 @@
 // One attempt of the outer integration of a pair: the probability that the jorder-th lowest
 // minority score lies below the iorder-th lowest majority score, with the majority score in [a, b].
 
+#include <vector>
+
 #include "model/model_state.h"
 #include "numlib/quadpack.h"
 
@@ -21,5 +23,13 @@ struct PairAttempt {
 // should be kOuterLimit. An abnormal return is reported through
 // s.diagnostics->abnormal_return("DQAG", ier) and its estimate returned.
 PairAttempt attempt_pair(ModelState& s, numlib::QuadWorkspace& outer_work, double a, double b);
+
+// Where the outer integration of a pair over [a, b] will evaluate fun: the rule on [a, b], then on
+// its halves, then on its quarters (the problems we measured went on to some of them). Level by
+// level, each level in the opposite order to the one the integration visits it in: a second thread
+// warming the memo along this list meets the thread integrating the pair in the middle of every
+// level instead of computing the same values beside it, and the quarters, not all of which may be
+// needed, come last. A node the integration never asks for only costs time.
+std::vector<double> outer_nodes_backwards(double a, double b);
 
 }  // namespace tarven::model

@@ -142,4 +142,17 @@ QuadResult DQAGI(const gsl_function& f, double bound, int inf, double epsabs, do
   return r;
 }
 
+std::vector<double> gauss_kronrod61_nodes(double a, double b) {
+  std::vector<double> nodes;
+  nodes.reserve(61);
+  auto record = [](double x, void* params) {
+    static_cast<std::vector<double>*>(params)->push_back(x);
+    return 0.0;
+  };
+  const gsl_function f{record, &nodes};
+  double result, abserr, resabs, resasc;
+  gsl_integration_qk61(&f, a, b, &result, &abserr, &resabs, &resasc);
+  return nodes;
+}
+
 }  // namespace tarven::numlib

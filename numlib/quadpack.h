@@ -6,6 +6,8 @@
 
 #include <gsl/gsl_integration.h>
 
+#include <vector>
+
 namespace tarven::numlib {
 
 struct QuadResult {     // QUADPACK's outputs
@@ -52,5 +54,9 @@ QuadResult DQAGIE(const gsl_function& f, double bound, int inf, double epsabs, d
 // DQAGI: DQAGIE, then report_abnormal_return("DQAGI", ier) when ier != 0.
 QuadResult DQAGI(const gsl_function& f, double bound, int inf, double epsabs, double epsrel,
                  QuadWorkspace& work);
+
+// The abscissae at which the 61-point rule evaluates an integrand on [a, b], in the order it asks
+// for them, with the very bits DQAG's first steps use on that interval.
+std::vector<double> gauss_kronrod61_nodes(double a, double b);
 
 }  // namespace tarven::numlib

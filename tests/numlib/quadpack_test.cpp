@@ -115,6 +115,23 @@ TEST(Quadpack, NevalCountsTheIntegrandCallsOfLastSubintervals) {
   }
 }
 
+TEST(Quadpack, RuleNodesAreWhereTheFirstStepOfTheIntegrationEvaluates) {
+  // A smooth integrand on a short interval is done after one application of the rule, so every
+  // abscissa it is called at must be one of the listed nodes, bit for bit and in the same order.
+  std::vector<double> called;
+  auto record = [](double x, void* params) {
+    static_cast<std::vector<double>*>(params)->push_back(x);
+    return 1.0 + 0.25 * x;
+  };
+  const gsl_function f{record, &called};
+  QuadWorkspace work(10);
+  const QuadResult r = DQAGE(f, -0.3, 0.7, 1e-8, 1e-8, 6, work);
+  ASSERT_EQ(r.ier, 0);
+  ASSERT_EQ(r.last, 1);
+  EXPECT_EQ(called, gauss_kronrod61_nodes(-0.3, 0.7));
+  EXPECT_EQ(called.size(), 61u);
+}
+
 TEST(Quadpack, AbnormalReturnsCarryQuadpackCodes) {
   QuadWorkspace small(5), work(1000);
   gsl_function k{kink, nullptr}, p{pole, nullptr}, s{sine, nullptr}, d{rippled_decay, nullptr};
