@@ -1,6 +1,7 @@
 #include "driver/run.h"
 
 #include <cmath>
+#include <new>
 
 #include "driver/computation.h"
 #include "driver/dialogue.h"
@@ -39,7 +40,15 @@ int run() {
   fast.threads = 0;
   fast.memoise = true;
   fast.keep_constants = true;
-  write_report_body(problem, start, fast, console, report);
+  try {
+    write_report_body(problem, start, fast, console, report);
+  } catch (const std::bad_alloc&) {
+    // The distribution's arrays are sized from the problem; one too large for this machine ends
+    // the run with a message of ours instead of a crash, keeping what the report holds so far.
+    console.put(io::free_form("Not enough memory for a problem of this size; the run stops."));
+    report.close();
+    return 1;
+  }
 
   io::write(report, io::kFormat4855, {io::cpu_seconds() - cpu_start});
   ask_exit(reader, console);
