@@ -38,7 +38,8 @@ std::string ProgramRun::file(const std::string& name) const {
 }
 
 ProgramRun run_program(const std::string& answers,
-                       const std::vector<std::pair<std::string, std::string>>& files) {
+                       const std::vector<std::pair<std::string, std::string>>& files,
+                       const std::string& limits) {
   char pattern[] = "/tmp/tarven-e2e-XXXXXX";
   const char* made = mkdtemp(pattern);
   if (made == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -47,8 +48,9 @@ ProgramRun run_program(const std::string& answers,
   for (const auto& [name, text] : files) put(run.dir / name, text);
   put(run.dir / ".answers", answers);
 
-  const std::string command = "cd " + quoted(run.dir) + " && exec " + quoted(TARVEN_EXE) +
-                              " < .answers > .stdout 2> .stderr";
+  const std::string prefix = limits.empty() ? "" : limits + " && ";
+  const std::string command = "cd " + quoted(run.dir) + " && " + prefix + "exec " +
+                              quoted(TARVEN_EXE) + " < .answers > .stdout 2> .stderr";
   const int status = std::system(command.c_str());
   if (WIFEXITED(status)) {
     run.exit_code = WEXITSTATUS(status);

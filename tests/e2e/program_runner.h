@@ -21,8 +21,10 @@ struct ProgramRun {
 
 // `answers` is written to the program's standard input, which is then closed. `setup` may create
 // files in the directory before the program starts.
+// `limits` is a shell command run before the program (e.g. "ulimit -v 1000000").
 ProgramRun run_program(const std::string& answers,
-                       const std::vector<std::pair<std::string, std::string>>& files = {});
+                       const std::vector<std::pair<std::string, std::string>>& files = {},
+                       const std::string& limits = "");
 
 // Splits text into lines (without their line feeds).
 std::vector<std::string> lines_of(const std::string& text);

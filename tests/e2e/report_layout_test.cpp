@@ -138,3 +138,20 @@ TEST(ReportLayout, FarApartGroupsAreWarnedAboutAndAnAbandonmentIsReported) {
 
 }  // namespace
 }  // namespace tarven::e2e
+
+namespace tarven::e2e {
+namespace {
+
+TEST(ReportLayout, ProblemTooLargeForMemoryEndsWithAMessage) {
+  // Half a billion pairs do not fit in one gigabyte of address space.
+  const ProgramRun run = run_program(
+      "big.out\n2000000000\n1000000000\n1000000000\n0.5\n0.3 0.6\ny\n", {}, "ulimit -v 1500000");
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_NE(run.out.find(" Not enough memory for a problem of this size; the run stops.\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.file("big.out").find("PROBLEM SPECIFICATION"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarven::e2e
