@@ -26,6 +26,7 @@
 namespace {
 
 using tarven::driver::EvaluationOptions;
+using tarven::driver::make_problem;
 using tarven::driver::Problem;
 
 class TextUnit : public tarven::io::OutputUnit {
@@ -41,20 +42,6 @@ struct NamedProblem {
   const char* name;
   Problem problem;
 };
-
-Problem make_problem(int ntot, int nmaj, int nsel, double es, double rho, double retention) {
-  Problem p;
-  p.ntot = ntot;
-  p.nmaj = nmaj;
-  p.nmin = ntot - nmaj;
-  p.nsel = nsel;
-  p.es = es;
-  p.rho = rho;
-  p.retention = retention;
-  int ifault = 0;
-  p.zcut = tarven::model::ppnd(1.0 - retention, ifault);
-  return p;
-}
 
 struct Mode {
   const char* name;

@@ -14,4 +14,8 @@ struct Problem {
   double zcut = 0.0;
 };
 
+// A problem as the dialogue would accept it, with its cutoff, for callers that state problems
+// directly (tests, benchmarks). The cutoff of a retention rate outside (0, 1) is 0.
+Problem make_problem(int ntot, int nmaj, int nsel, double es, double rho, double retention);
+
 }  // namespace tarven::driver

@@ -73,20 +73,6 @@ struct Printed {
   std::string standard_error;
 };
 
-Problem problem(int ntot, int nmaj, int nsel, double es, double rho, double retention) {
-  Problem p;
-  p.ntot = ntot;
-  p.nmaj = nmaj;
-  p.nmin = ntot - nmaj;
-  p.nsel = nsel;
-  p.es = es;
-  p.rho = rho;
-  p.retention = retention;
-  int ifault = 0;
-  p.zcut = model::ppnd(1.0 - retention, ifault);
-  return p;
-}
-
 Printed evaluate(const Problem& p, EvaluationOptions options) {
   // Each run starts with the library's message counts of a fresh process.
   numlib::reset_message_counts();
@@ -146,7 +132,7 @@ int count_occurrences(const std::string& text, std::string_view what) {
 constexpr std::string_view kAttemptLine = "LBETA BETA";
 
 TEST(EvaluationEquivalence, TypicalRun) {
-  const Printed serial = expect_same_output(problem(10, 7, 4, 0.5, 0.3, 0.6));
+  const Printed serial = expect_same_output(make_problem(10, 7, 4, 0.5, 0.3, 0.6));
   EXPECT_EQ(count_starting(serial.console, kAttemptLine), 3);
   EXPECT_TRUE(serial.standard_error.empty());
 }
@@ -154,7 +140,7 @@ TEST(EvaluationEquivalence, TypicalRun) {
 TEST(EvaluationEquivalence, StrongPrescreeningWithIntegrationDiagnostics) {
   // The majority's distribution values end abnormally at many abscissae: dozens of console lines
   // between the pair lines, and more library messages than the library prints.
-  const Printed serial = expect_same_output(problem(4, 2, 2, -3.0, 0.9, 0.02));
+  const Printed serial = expect_same_output(make_problem(4, 2, 2, -3.0, 0.9, 0.02));
   EXPECT_GT(count_starting(serial.console, "Bound ier in dist"), 50);
   EXPECT_EQ(count_occurrences(serial.standard_error, "routine DQAGI"),
             numlib::kMaxPrintsPerMessage);
@@ -163,13 +149,13 @@ TEST(EvaluationEquivalence, StrongPrescreeningWithIntegrationDiagnostics) {
 
 TEST(EvaluationEquivalence, SinglePair) {
   // One pair: nothing to spread over threads, the fast evaluation runs it on the calling thread.
-  const Printed serial = expect_same_output(problem(4, 2, 1, 0.5, 0.3, 0.6));
+  const Printed serial = expect_same_output(make_problem(4, 2, 1, 0.5, 0.3, 0.6));
   EXPECT_EQ(count_starting(serial.console, kAttemptLine), 1);
 }
 
 TEST(EvaluationEquivalence, SaturatingProblem) {
   // Six pairs, the last three saturated: the threads work ahead on pairs that are never asked for.
-  const Printed serial = expect_same_output(problem(12, 6, 6, 4.0, 0.0, 0.5));
+  const Printed serial = expect_same_output(make_problem(12, 6, 6, 4.0, 0.0, 0.5));
   EXPECT_EQ(count_starting(serial.console, kAttemptLine), 3);
 }
 
@@ -183,7 +169,7 @@ TEST(EvaluationEquivalence, InjectedRetriesAndCapping) {
     if (k == 3 && first) return 1.00004;
     return r;
   };
-  const Printed serial = expect_same_output(problem(10, 7, 4, 0.5, 0.3, 0.6), adjust);
+  const Printed serial = expect_same_output(make_problem(10, 7, 4, 0.5, 0.3, 0.6), adjust);
   EXPECT_EQ(count_starting(serial.console, kAttemptLine), 5);
   EXPECT_EQ(count_starting(serial.console, "               3      6      1   1.00000"), 1);
 }
@@ -192,7 +178,7 @@ TEST(EvaluationEquivalence, InjectedRetryWithIntegrationDiagnostics) {
   // The retry of pair 1 is integrated by the calling thread and prints its own diagnostics, which
   // must come before the replayed ones of pair 2 that a worker recorded meanwhile.
   auto adjust = [](int k, double a, double, double r) { return k == 1 && a == -6.5 ? 1.5 : r; };
-  const Printed serial = expect_same_output(problem(4, 2, 2, -3.0, 0.9, 0.02), adjust);
+  const Printed serial = expect_same_output(make_problem(4, 2, 2, -3.0, 0.9, 0.02), adjust);
   EXPECT_EQ(count_starting(serial.console, kAttemptLine), 3);
   // The retry (between the first and the second attempt line) does print diagnostics.
   std::vector<std::size_t> attempts;
@@ -210,7 +196,7 @@ TEST(EvaluationEquivalence, InjectedAbandonment) {
   // compares with the program's own mode on a machine like ours only.
   auto adjust = [](int k, double, double, double r) { return k == 1 ? 1.001 : r; };
   const Printed serial =
-      expect_same_output(problem(4, 2, 2, 0.0, 0.0, 0.5), adjust, {{2, "memo, 2 threads"}});
+      expect_same_output(make_problem(4, 2, 2, 0.0, 0.0, 0.5), adjust, {{2, "memo, 2 threads"}});
   EXPECT_EQ(count_starting(serial.console, kAttemptLine), 26);
   EXPECT_EQ(count_starting(serial.report, "COMPUTATION ABANDONED"), 1);
 }
