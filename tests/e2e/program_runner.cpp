@@ -8,21 +8,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tests/test_files.h"
+
 namespace tarven::e2e {
 namespace {
-
-std::string slurp(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void put(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
 
 std::string quoted(const std::filesystem::path& p) {
   std::string text = p.string();
@@ -34,7 +23,7 @@ std::string quoted(const std::filesystem::path& p) {
 }  // namespace
 
 std::string ProgramRun::file(const std::string& name) const {
-  return slurp(dir / name);
+  return testing_support::read_file(dir / name);
 }
 
 ProgramRun run_program(const std::string& answers,
@@ -45,8 +34,8 @@ ProgramRun run_program(const std::string& answers,
   if (made == nullptr) throw std::runtime_error("mkdtemp failed");
   ProgramRun run;
   run.dir = made;
-  for (const auto& [name, text] : files) put(run.dir / name, text);
-  put(run.dir / ".answers", answers);
+  for (const auto& [name, text] : files) testing_support::write_file(run.dir / name, text);
+  testing_support::write_file(run.dir / ".answers", answers);
 
   const std::string prefix = limits.empty() ? "" : limits + " && ";
   const std::string command = "cd " + quoted(run.dir) + " && " + prefix + "exec " +
@@ -62,8 +51,8 @@ ProgramRun run_program(const std::string& answers,
   } else if (WIFSIGNALED(status)) {
     run.signal = WTERMSIG(status);
   }
-  run.out = slurp(run.dir / ".stdout");
-  run.err = slurp(run.dir / ".stderr");
+  run.out = testing_support::read_file(run.dir / ".stdout");
+  run.err = testing_support::read_file(run.dir / ".stderr");
   return run;
 }
 

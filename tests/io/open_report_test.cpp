@@ -9,19 +9,15 @@
 #include <iterator>
 #include <string>
 
+#include "tests/test_files.h"
+
 namespace tarven::io {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using testing_support::read_file;
+using testing_support::write_file;
 
 class Transcript final : public OutputUnit {
  public:

@@ -16,20 +16,15 @@
 
 #include "io/formats.h"
 #include "io/io_error.h"
+#include "tests/test_files.h"
 
 namespace tarven::io {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using testing_support::read_file;
+using testing_support::write_file;
 
 // Matches `text` literally inside a death test's standard error.
 std::string literal(std::string_view text) {
