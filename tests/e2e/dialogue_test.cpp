@@ -41,6 +41,17 @@ TEST(Dialogue, PromptsInOrderWithOneLeadingBlank) {
   EXPECT_EQ(lines.back(), " Ready to exit (Answer with y or n)?");
 }
 
+TEST(Dialogue, GroupMeansFollowTheLastAnswer) {
+  // es 1, rho 0.5, retention 0.5: the closed-form means are 0.398942 and 1.254580, and the
+  // integrated ones agree to the printed digits.
+  const ProgramRun run = run_program("r.txt\n2\n1\n1\n1\n0.5 0.5\ny\n");
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_TRUE(contains(run.out,
+                       "\nZMI ZMA     0.398942    1.254580\nZMI ZMA     0.398942    "
+                       "1.254580\n"))
+      << run.out;
+}
+
 TEST(Dialogue, SeveralAnswersOnOneLineGiveTheSameRun) {
   const ProgramRun one_per_line = run_program(std::string("r.txt\n") + kProblem + "y\n");
   const ProgramRun packed = run_program("r.txt\n2\n1\n1\n0.5\n0.3,0.6\ny\n");
