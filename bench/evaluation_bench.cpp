@@ -16,20 +16,21 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <variant>
 #include <vector>
 
-#include "driver/computation.h"
-#include "io/output_unit.h"
-#include "model/normal.h"
-#include "numlib/error_handler.h"
+#include "console/report_body.h"
 
 namespace {
 
-using tarven::driver::EvaluationOptions;
-using tarven::driver::make_problem;
-using tarven::driver::Problem;
+using tarven::Options;
+using tarven::Problem;
 
-class TextUnit : public tarven::io::OutputUnit {
+Problem make_problem(int ntot, int nmaj, int nsel, double es, double rho, double retention) {
+  return std::get<Problem>(Problem::make(ntot, nmaj, nsel, es, rho, retention));
+}
+
+class TextUnit : public tarven::console::OutputUnit {
  public:
   void put(std::string_view text) override { text_ += text; }
   const std::string& text() const { return text_; }
@@ -45,20 +46,16 @@ struct NamedProblem {
 
 struct Mode {
   const char* name;
-  EvaluationOptions options;
+  Options options;
 };
 
 std::vector<Mode> modes() {
-  EvaluationOptions serial;  // one thread, nothing remembered, every constant recomputed
-  EvaluationOptions fast_one;
+  Options fast_one = Options::fast();
   fast_one.threads = 1;
-  fast_one.memoise = true;
-  fast_one.keep_constants = true;
-  EvaluationOptions fast_all;
-  fast_all.threads = 0;
-  fast_all.memoise = true;
-  fast_all.keep_constants = true;
-  return {{"serial", serial}, {"fast, 1 thread", fast_one}, {"fast, all cores", fast_all}};
+  // The reference preset: one thread, nothing remembered, every constant recomputed.
+  return {{"serial", Options::reference()},
+          {"fast, 1 thread", fast_one},
+          {"fast, all cores", Options::fast()}};
 }
 
 struct Run {
@@ -67,15 +64,16 @@ struct Run {
   std::string report;
 };
 
-Run evaluate(const Problem& p, const EvaluationOptions& options) {
-  tarven::numlib::reset_message_counts();
-  const tarven::io::DateTime start{2024, 1, 1, 0, 0, 0};
+Run timed_run(const Problem& p, const Options& options) {
+  const tarven::console::DateTime start{2024, 1, 1, 0, 0, 0};
   TextUnit console;
   TextUnit report;
+  TextUnit messages;
   const auto t0 = std::chrono::steady_clock::now();
-  tarven::driver::write_report_body(p, start, options, console, report);
+  tarven::console::write_report_body(p, start, options, console, report, messages);
   const auto t1 = std::chrono::steady_clock::now();
-  return Run{std::chrono::duration<double>(t1 - t0).count(), console.text(), report.text()};
+  return Run{std::chrono::duration<double>(t1 - t0).count(), console.text() + messages.text(),
+             report.text()};
 }
 
 double median(std::vector<double> v) {
@@ -98,7 +96,7 @@ void bench_problem(benchmark::State& state, const NamedProblem& named) {
     std::string console;
     std::string report;
     for (std::size_t m = 0; m < all.size(); ++m) {
-      const Run run = evaluate(named.problem, all[m].options);
+      const Run run = timed_run(named.problem, all[m].options);
       times[m].push_back(run.seconds);
       if (m == 0) {
         console = run.console;

@@ -11,15 +11,15 @@
 #include <variant>
 #include <vector>
 
-#include "io/list_reader.h"
+#include "console/list_reader.h"
 
 namespace {
 
-using tarven::io::FixedText;
-using tarven::io::ListItem;
-using tarven::io::ListReader;
-using tarven::io::ReadError;
-using tarven::io::TextLineSource;
+using tarven::console::FixedText;
+using tarven::console::ListItem;
+using tarven::console::ListReader;
+using tarven::console::ReadError;
+using tarven::console::TextLineSource;
 
 [[noreturn]] void broken(const char* what) {
   std::fprintf(stderr, "reader invariant broken: %s\n", what);
@@ -31,7 +31,7 @@ void check(bool ok, const char* what) {
 }
 
 bool known_error(const ReadError& e) {
-  using namespace tarven::io;
+  using namespace tarven::console;
   const std::string_view context = e.context;
   const std::string_view reason = e.reason;
   if (reason == kEndOfFile) return context == kListInContext || context == kFormattedContext;
@@ -87,7 +87,7 @@ bool run_layout(ListReader& reader, std::string_view layout, Trace& trace) {
   }
   for (const ListItem& item : items) {
     if (auto* i = std::get_if<std::int64_t*>(&item)) {
-      check(**i <= tarven::io::kIntegerClamp && **i >= -tarven::io::kIntegerClamp,
+      check(**i <= tarven::console::kIntegerClamp && **i >= -tarven::console::kIntegerClamp,
             "integer beyond the clamp");
       trace.events.push_back(std::to_string(**i));
     } else if (auto* d = std::get_if<double*>(&item)) {
@@ -101,7 +101,7 @@ bool run_layout(ListReader& reader, std::string_view layout, Trace& trace) {
       trace.events.push_back(text.value);
     }
   }
-  return error && error->context == tarven::io::kListInContext;
+  return error && error->context == tarven::console::kListInContext;
 }
 
 Trace run_session(const std::string& input, const std::string_view (&session)[4],

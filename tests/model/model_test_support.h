@@ -1,49 +1,28 @@
 #pragma once
 
-// Shared set-up of the model tests: a state for a problem, and diagnostics that record instead of
-// printing.
+// Shared set-up of the model tests: a population for a problem, and a sink that records what the
+// integrations report.
 
 #include <cmath>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "model/diagnostics.h"
-#include "model/model_state.h"
 #include "model/normal.h"
+#include "model/population.h"
 
 namespace tarven::model::testing {
 
-// The start-up value of 1/sqrt(2*pi), formed as the program forms it.
-inline double start_up_rsq2pi() {
-  return 1.0 / std::sqrt(6.283185307179586);
-}
-
-// Problem parameters as the dialogue would leave them (zcut from the retention rate).
-inline void set_problem(ModelState& s, double es, double rho, double retention, int nmaj = 1,
-                        int nmin = 1) {
-  s.rsq2pi = start_up_rsq2pi();
-  s.es = es;
-  s.rho = rho;
+// A problem as the dialogue would leave it (zcut from the retention rate).
+inline Population problem(double es, double rho, double retention, int nmaj = 1, int nmin = 1,
+                          bool keep_constants = true) {
   int ifault = 0;
-  s.zcut = ppnd(1.0 - retention, ifault);
-  s.nmaj = nmaj;
-  s.nmin = nmin;
-  s.nsel = 1;
-  s.imom = 0;
-  s.imaj = 0;
+  return make_population(es, rho, ppnd(1.0 - retention, ifault), nmaj, nmin, 1, keep_constants);
 }
 
-// Every report in the order it was made: "lib ROUTINE IER" or "line TEXT".
-class RecordingDiagnostics final : public Diagnostics {
+class RecordingSink final : public DiagnosticSink {
  public:
-  void console_line(std::string_view text) override {
-    events.push_back("line " + std::string(text));
-  }
-  void abnormal_return(const char* routine, int ier) override {
-    events.push_back("lib " + std::string(routine) + " " + std::to_string(ier));
-  }
-  std::vector<std::string> events;
+  void report(const Diagnostic& d) override { events.push_back(d); }
+  std::vector<Diagnostic> events;
 };
 
 // Reference values of the standard normal from the C library, independent of phid.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "model/population.h"
 #include "model_test_support.h"
 
 namespace tarven::model {
@@ -144,19 +145,18 @@ TEST(Ppnd, AccurateAcrossTheRange) {
 }
 
 TEST(Phib, StandardDensityAndScaling) {
-  ModelState s;
-  s.rsq2pi = testing::start_up_rsq2pi();
+  struct {
+    double rsq2pi = start_up_rsq2pi();
+  } s;
   for (const double x : {-8.0, -2.5, -1.0, -0.0, 0.3, 1.7, 6.5}) {
-    EXPECT_DOUBLE_EQ(phib(x, 0.0, 1.0, s), s.rsq2pi * std::exp(-x * x / 2.0)) << "x = " << x;
+    EXPECT_DOUBLE_EQ(phib(x, 0.0, 1.0, s.rsq2pi), s.rsq2pi * std::exp(-x * x / 2.0)) << "x = " << x;
   }
   // At the mean only the normaliser is left, and dividing by sqrt(4) = 2 is exact.
-  for (const double m : {-3.0, 0.0, 0.7}) EXPECT_EQ(phib(m, m, 4.0, s), s.rsq2pi / 2.0);
+  for (const double m : {-3.0, 0.0, 0.7}) EXPECT_EQ(phib(m, m, 4.0, s.rsq2pi), s.rsq2pi / 2.0);
   // A general mean and variance against the density written out.
-  EXPECT_NEAR(phib(1.3, 0.3, 2.25, s), testing::normal_density(1.0 / 1.5) / 1.5, 1e-16);
+  EXPECT_NEAR(phib(1.3, 0.3, 2.25, s.rsq2pi), testing::normal_density(1.0 / 1.5) / 1.5, 1e-16);
   // The constant is read from the state, not built in.
-  ModelState doubled;
-  doubled.rsq2pi = 2.0 * s.rsq2pi;
-  EXPECT_EQ(phib(0.4, 0.0, 1.0, doubled), 2.0 * phib(0.4, 0.0, 1.0, s));
+  EXPECT_EQ(phib(0.4, 0.0, 1.0, 2.0 * s.rsq2pi), 2.0 * phib(0.4, 0.0, 1.0, s.rsq2pi));
 }
 
 }  // namespace

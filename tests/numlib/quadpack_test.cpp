@@ -9,8 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "numlib/error_handler.h"
-
 namespace tarven::numlib {
 namespace {
 
@@ -166,7 +164,6 @@ TEST(Quadpack, InvalidInputLeavesEveryOutputZero) {
 }
 
 TEST(Quadpack, QuietRoutinesNeverWriteToStderr) {
-  reset_message_counts();
   QuadWorkspace one(1);
   gsl_function k{kink, nullptr};
   CaptureStderr();
@@ -177,37 +174,6 @@ TEST(Quadpack, QuietRoutinesNeverWriteToStderr) {
   EXPECT_EQ(ier1, 1);
   EXPECT_EQ(ier6, 6);
   EXPECT_EQ(ier6i, 6);
-}
-
-int count_of(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
-  return n;
-}
-
-TEST(Quadpack, ReportingRoutinesWarnAtMostTenTimesPerMessage) {
-  reset_message_counts();
-  QuadWorkspace one(1);
-  gsl_function k{kink, nullptr};
-  gsl_function g{gauss, nullptr};
-  CaptureStderr();
-  for (int i = 0; i < 12; ++i) EXPECT_EQ(DQAG(k, 0.0, 1.0, 0.0, 1e-10, 1, one).ier, 1);
-  EXPECT_EQ(DQAG(g, 0.0, 1.0, 0.0, 1e-6, 6, one).ier, 0);
-  EXPECT_EQ(DQAGI(k, 0.0, 1, 0.0, 1e-10, one).ier, 1);
-  std::string err = GetCapturedStderr();
-  EXPECT_EQ(count_of(err, "ABNORMAL RETURN"), 11);
-  EXPECT_EQ(count_of(err, "DQAG\n"), 10);
-  EXPECT_EQ(count_of(err, "DQAGI\n"), 1);
-  EXPECT_EQ(count_of(err, "ERROR NUMBER = 1\n"), 11);
-}
-
-TEST(QuadpackDeathTest, ReportingRoutinesStopTheRunOnInvalidInput) {
-  QuadWorkspace work(10);
-  gsl_function g{gauss, nullptr};
-  EXPECT_EXIT(DQAG(g, 0.0, 1.0, 0.0, 0.0, 6, work), testing::ExitedWithCode(1),
-              "DQAG.*ABNORMAL RETURN.*ERROR NUMBER = 6");
-  EXPECT_EXIT(DQAGI(g, 0.0, 3, 0.0, 1e-8, work), testing::ExitedWithCode(1),
-              "DQAGI.*ABNORMAL RETURN.*ERROR NUMBER = 6");
 }
 
 TEST(QuadWorkspace, MoveTransfersTheListsAndEmptiesTheSource) {
@@ -243,24 +209,6 @@ TEST(Quadpack, ConcurrentIntegrationsOnSeparateWorkspaces) {
   }
   for (auto& th : threads) th.join();
   for (int m : mismatches) EXPECT_EQ(m, 0);
-}
-
-// The ier 2 / ier 4 decision reads the reason GSL gave on the calling thread; another thread's
-// GSL errors must not overwrite it.
-TEST(Quadpack, GslReasonBelongsToTheCallingThread) {
-  QuadWorkspace work(1000);
-  gsl_function s{sine, nullptr};
-  ASSERT_EQ(DQAGIE(s, 0.0, 1, 0.0, 1e-8, work).ier, 4);
-  std::thread other([] {
-    QuadWorkspace w(1000);
-    gsl_function d{rippled_decay, nullptr};
-    detail::clear_gsl_reason();
-    EXPECT_EQ(DQAGIE(d, 0.0, 1, 0.0, 1e-13, w).ier, 2);
-  });
-  other.join();
-  const char* reason = detail::last_gsl_reason();
-  ASSERT_NE(reason, nullptr);
-  EXPECT_NE(std::string(reason).find("extrapolation"), std::string::npos) << reason;
 }
 
 }  // namespace

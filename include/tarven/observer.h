@@ -1,0 +1,26 @@
+#pragma once
+
+// Live progress of an evaluation, for a front end that shows the run as it goes. Every call comes
+// from the thread that called evaluate(), in the order the events happen; the default of every
+// event is to ignore it.
+
+#include "tarven/result.h"
+
+namespace tarven {
+
+class Observer {
+ public:
+  virtual ~Observer() = default;
+  // The two checks of the pre-screened group means, before anything else is computed.
+  virtual void group_means(const GroupMeans& /*integrated*/, const GroupMeans& /*closed_form*/) {}
+  // The chance of a score outside the integration window, before the pairs.
+  virtual void window(double /*probability*/) {}
+  // The pairs are about to be computed.
+  virtual void pairs_started(int /*npair*/) {}
+  // An attempt at a pair was decided (accepted, capped, retried, saturated).
+  virtual void pair(const PairResult& /*pair*/) {}
+  // A diagnostic was raised (it comes before the pair event of the attempt that raised it).
+  virtual void diagnostic(const Diagnostic& /*diagnostic*/) {}
+};
+
+}  // namespace tarven

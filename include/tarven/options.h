@@ -1,0 +1,39 @@
+#pragma once
+
+// How an evaluation is carried out. Every setting of the nested engine gives the same bits.
+
+#include <functional>
+
+namespace tarven {
+
+enum class Engine {
+  kNested,  // three nested adaptive integrations per pair, as the formulas are written
+};
+
+struct Options {
+  Engine engine = Engine::kNested;
+  int threads = 0;   // threads evaluating pairs; 0 = one per available core
+  bool memo = true;  // remember distribution values across integrand calls
+  // Keep what is fixed for the problem (square roots, retained shares, log-beta normalisers)
+  // instead of recomputing it in every integrand call.
+  bool keep_constants = true;
+
+  // The straightforward evaluation: one integral after the other on one thread, every value
+  // computed afresh, exactly as the formulas are written. The reference the others are checked
+  // and measured against.
+  static Options reference();
+  // The fast evaluation (the default): all cores, remembered distribution values, kept constants.
+  static Options fast();
+
+  // Seams for tests; empty in normal use.
+  struct Testing {
+    // Replaces the result r of every attempt (pair counter k, interval [a, b]) before the
+    // enumeration judges it, so that retries, capping and abandonment can be forced.
+    std::function<double(int k, double a, double b, double r)> adjust_result;
+    // An error code reported for the outer integration of an attempt as if the integrator had
+    // ended with it (0: none); 6 stops the evaluation.
+    std::function<int(int k, double a, double b)> outer_ier;
+  } testing;
+};
+
+}  // namespace tarven

@@ -1,0 +1,80 @@
+#pragma once
+
+// One hiring scenario, checked: n_total applicants of whom n_majority belong to the majority
+// group, n_hired hired top-down on a predictor whose majority mean exceeds the minority mean by d
+// (within-group standard deviations), from an applicant pool that was pre-screened on a variable
+// correlated rho with the predictor, keeping the share `retention` of the minority group.
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace tarven {
+
+// The largest number of applicants a problem may have.
+inline constexpr std::int64_t kMaxTotal = std::numeric_limits<int>::max();
+
+enum class ProblemField { kTotal, kMajority, kHired, kEffectSize, kRho, kRetention };
+
+// Why a value was refused.
+enum class ProblemFault {
+  kOutOfRange,         // the value lies outside what is allowed
+  kNothingRetained,    // the pre-screening would retain no applicant at all
+  kNoMajorityRetained  // with this effect size and correlation, no majority applicant is retained
+};
+
+struct ProblemError {
+  ProblemField field = ProblemField::kTotal;
+  ProblemFault fault = ProblemFault::kOutOfRange;
+  std::string name;     // the field's name: n_total, n_majority, n_hired, d, rho, retention
+  std::string value;    // the value as given
+  std::string allowed;  // what is allowed, in words
+  // "<name> = <value>: <allowed>", one line.
+  std::string message() const;
+};
+
+class Problem;
+using ProblemOrError = std::variant<Problem, ProblemError>;
+
+class Problem {
+ public:
+  // The only way to make a problem: checks every field (in the order of the parameters) and
+  // derives the pre-screening cutoff from the retention rate.
+  static ProblemOrError make(std::int64_t n_total, std::int64_t n_majority, std::int64_t n_hired,
+                             double d, double rho, double retention);
+
+  int n_total() const { return n_total_; }
+  int n_majority() const { return n_majority_; }
+  int n_minority() const { return n_total_ - n_majority_; }
+  int n_hired() const { return n_hired_; }
+  double d() const { return d_; }
+  double rho() const { return rho_; }
+  double retention() const { return retention_; }
+  // The pre-screening cutoff on the standard normal scale: the minority group keeps the
+  // applicants whose pre-screening score exceeds it, so that its retained share is `retention`.
+  double cutoff() const { return cutoff_; }
+
+ private:
+  Problem() = default;
+  int n_total_ = 0;
+  int n_majority_ = 0;
+  int n_hired_ = 0;
+  double d_ = 0.0;
+  double rho_ = 0.0;
+  double retention_ = 0.0;
+  double cutoff_ = 0.0;
+};
+
+// The checks one by one, for front ends that ask for one value at a time; make() runs them all.
+std::optional<ProblemError> check_n_total(std::int64_t n_total);
+std::optional<ProblemError> check_n_majority(std::int64_t n_total, std::int64_t n_majority);
+std::optional<ProblemError> check_n_hired(std::int64_t n_total, std::int64_t n_hired);
+std::optional<ProblemError> check_d(double d);
+std::optional<ProblemError> check_rho(double rho);
+std::optional<ProblemError> check_retention(double retention);
+// Whether the pre-screening keeps applicants of both groups (rho and retention already checked).
+std::optional<ProblemError> check_screening(double d, double rho, double retention);
+
+}  // namespace tarven

@@ -1,0 +1,9 @@
+#pragma once
+
+// The whole public interface of the TARVEN library.
+
+#include "tarven/evaluate.h"
+#include "tarven/observer.h"
+#include "tarven/options.h"
+#include "tarven/problem.h"
+#include "tarven/result.h"

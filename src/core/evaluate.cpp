@@ -1,0 +1,200 @@
+#include "tarven/evaluate.h"
+
+#include <algorithm>
+#include <atomic>
+#include <new>
+#include <thread>
+
+#include "core/distribution.h"
+#include "core/group_means.h"
+#include "core/summary.h"
+#include "engine/nested/nested_engine.h"
+#include "model/diagnostics.h"
+#include "model/pair_plan.h"
+#include "model/population.h"
+#include "model/window.h"
+#include "numlib/messages.h"
+#include "numlib/quadpack.h"
+
+namespace tarven {
+namespace {
+
+MessageLevel level_of(numlib::Level level) {
+  switch (level) {
+    case numlib::Level::kWarning:
+      return MessageLevel::kWarning;
+    case numlib::Level::kRecoverable:
+      return MessageLevel::kRecoverable;
+    case numlib::Level::kFatal:
+      return MessageLevel::kFatal;
+  }
+  return MessageLevel::kFatal;
+}
+
+DiagnosticKind kind_of(model::DiagnosticSource source) {
+  switch (source) {
+    case model::DiagnosticSource::kDist:
+      return DiagnosticKind::kDistribution;
+    case model::DiagnosticSource::kInner:
+      return DiagnosticKind::kInnerIntegral;
+    case model::DiagnosticSource::kOuter:
+      return DiagnosticKind::kOuterIntegral;
+    case model::DiagnosticSource::kFatal:
+      return DiagnosticKind::kFatal;
+  }
+  return DiagnosticKind::kFatal;
+}
+
+PairOutcome outcome_of(engine::nested::AttemptOutcome outcome) {
+  using engine::nested::AttemptOutcome;
+  switch (outcome) {
+    case AttemptOutcome::kAccepted:
+      return PairOutcome::kAccepted;
+    case AttemptOutcome::kCapped:
+      return PairOutcome::kCapped;
+    case AttemptOutcome::kAboveOne:
+      return PairOutcome::kAboveOne;
+    case AttemptOutcome::kFell:
+      return PairOutcome::kFell;
+    case AttemptOutcome::kSaturated:
+      return PairOutcome::kSaturated;
+  }
+  return PairOutcome::kAccepted;
+}
+
+int thread_count(const Options& options) {
+  if (options.threads > 0) return options.threads;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// One evaluation: everything it reports is collected here, on the calling thread, in the order a
+// serial evaluation makes it, counted against the library's print limit of this evaluation alone,
+// and passed on to the observer.
+class Evaluation final : public engine::nested::NestedListener {
+ public:
+  explicit Evaluation(Observer* observer) : observer_(observer) {}
+
+  void run(const Problem& problem, const Options& options);
+  void out_of_memory() { result_.status = Status::kOutOfMemory; }
+  Result take();
+
+  void report(const model::Diagnostic& d) override;
+  void attempted(const engine::nested::AttemptRecord& record) override;
+  bool stopped() const override { return stop_.load(std::memory_order_relaxed); }
+  const std::atomic<bool>* stop_flag() const override { return &stop_; }
+
+ private:
+  Observer* observer_;
+  Result result_;
+  numlib::MessageLog log_;
+  std::atomic<bool> stop_{false};
+};
+
+void Evaluation::run(const Problem& problem, const Options& options) {
+  const model::Population population =
+      model::make_population(problem.d(), problem.rho(), problem.cutoff(), problem.n_majority(),
+                             problem.n_minority(), problem.n_hired(), options.keep_constants);
+  numlib::QuadWorkspace work(model::kDistLimit);
+
+  const core::GroupMeanCheck means = core::check_group_means(population, work, *this);
+  if (stopped()) return;
+  result_.integrated_means = means.integrated;
+  result_.closed_form_means = means.closed_form;
+  if (observer_ != nullptr) observer_->group_means(means.integrated, means.closed_form);
+
+  result_.window_probability = model::outside_window_probability(population, work);
+  if (observer_ != nullptr) observer_->window(result_.window_probability);
+
+  const model::PairPlan plan =
+      model::make_pair_plan(problem.n_majority(), problem.n_minority(), problem.n_hired());
+  if (observer_ != nullptr) observer_->pairs_started(plan.npair);
+
+  engine::nested::NestedSettings settings;
+  settings.threads = thread_count(options);
+  settings.memo = options.memo;
+  settings.adjust_result = options.testing.adjust_result;
+  settings.outer_ier = options.testing.outer_ier;
+  const engine::nested::Enumeration e =
+      engine::nested::evaluate_pairs_nested(population, settings, *this);
+  if (e.stopped || stopped()) return;
+  if (e.abandoned) {
+    result_.status = Status::kAbandoned;
+    result_.abandonment = Abandonment{e.abandoned_w, e.abandoned_after};
+    return;
+  }
+  result_.distribution = core::build_distribution(plan, e.prob);
+  core::summarize(result_);
+}
+
+Result Evaluation::take() {
+  for (const numlib::MessageCount& m : log_.entries())
+    result_.messages.push_back(
+        LibraryMessage{m.routine, m.text, m.number, level_of(m.level), m.count});
+  result_.untabulated_messages = log_.untabulated();
+  return std::move(result_);
+}
+
+void Evaluation::report(const model::Diagnostic& d) {
+  // After a stop the library has ended the run: what is still computed is thrown away unseen.
+  if (stopped()) return;
+  Diagnostic out;
+  out.kind = kind_of(d.source);
+  out.ier = d.ier;
+  out.abscissa = d.abscissa;
+  out.abserr = d.abserr;
+  out.subintervals = d.subintervals;
+  const model::LibraryMessage m = model::library_message(d);
+  out.routine = m.raised ? std::string(m.routine) : std::string("DQAGE");
+  if (m.raised) {
+    out.message_raised = true;
+    out.message = std::string(m.text);
+    out.level = level_of(m.level);
+    out.suppressed = !log_.record(m.routine, m.text, m.number, m.level);
+    if (m.level != numlib::Level::kWarning) {
+      out.stops = true;
+      result_.status = Status::kNumericalStop;
+      result_.stop = NumericalStop{out.routine, m.number, out.message};
+    }
+  }
+  result_.diagnostics.push_back(out);
+  if (observer_ != nullptr) observer_->diagnostic(result_.diagnostics.back());
+  if (out.stops) stop_.store(true, std::memory_order_relaxed);
+}
+
+void Evaluation::attempted(const engine::nested::AttemptRecord& record) {
+  PairResult p;
+  p.k = record.k;
+  p.w = record.w;
+  p.i = record.i;
+  p.j = record.j;
+  p.a = record.a;
+  p.b = record.b;
+  p.lbeta1 = record.attempt.lbeta1;
+  p.value = record.attempt.r;
+  p.error_estimate = record.attempt.abserr;
+  p.outcome = outcome_of(record.outcome);
+  p.stored = record.prob;
+  if (p.outcome == PairOutcome::kSaturated) p.value = 1.0;
+  result_.pairs.push_back(p);
+  if (observer_ != nullptr) observer_->pair(result_.pairs.back());
+}
+
+}  // namespace
+
+Result evaluate(const Problem& problem, const Options& options, Observer* observer) {
+  Evaluation evaluation(observer);
+  try {
+    evaluation.run(problem, options);
+  } catch (const std::bad_alloc&) {
+    // The distribution's arrays are sized from the problem; one too large for this machine is a
+    // status, not a crash.
+    evaluation.out_of_memory();
+  }
+  return evaluation.take();
+}
+
+const char* version() {
+  return TARVEN_VERSION;
+}
+
+}  // namespace tarven

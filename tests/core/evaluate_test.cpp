@@ -1,0 +1,194 @@
+// The library's one entry point: quiet, re-entrant, and the same result however it is called.
+
+#include "tarven/evaluate.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <variant>
+
+namespace tarven {
+namespace {
+
+Problem make(int ntot, int nmaj, int nsel, double es, double rho, double retention) {
+  return std::get<Problem>(Problem::make(ntot, nmaj, nsel, es, rho, retention));
+}
+
+// The typical problem, and one whose majority distribution values end abnormally dozens of times
+// (more often than the library prints a message).
+const Problem kTypical = make(10, 7, 4, 0.5, 0.3, 0.6);
+const Problem kNoisy = make(4, 2, 2, -3.0, 0.9, 0.02);
+
+std::uint64_t bits(double v) {
+  return std::bit_cast<std::uint64_t>(v);
+}
+
+// Two results are the same when every number has the same bits.
+void expect_same(const Result& a, const Result& b) {
+  EXPECT_EQ(a.status, b.status);
+  ASSERT_EQ(a.pairs.size(), b.pairs.size());
+  for (std::size_t n = 0; n < a.pairs.size(); ++n) {
+    EXPECT_EQ(bits(a.pairs[n].value), bits(b.pairs[n].value)) << "pair attempt " << n;
+    EXPECT_EQ(a.pairs[n].outcome, b.pairs[n].outcome);
+  }
+  ASSERT_EQ(a.distribution.size(), b.distribution.size());
+  for (std::size_t r = 0; r < a.distribution.size(); ++r) {
+    EXPECT_EQ(bits(a.distribution[r].prob), bits(b.distribution[r].prob)) << "row " << r;
+    EXPECT_EQ(bits(a.distribution[r].cum_prob), bits(b.distribution[r].cum_prob)) << "row " << r;
+  }
+  EXPECT_EQ(bits(a.expected_sr_majority), bits(b.expected_sr_majority));
+  EXPECT_EQ(a.expected_ai, b.expected_ai);
+  EXPECT_EQ(a.percentiles, b.percentiles);
+  ASSERT_EQ(a.diagnostics.size(), b.diagnostics.size());
+  for (std::size_t n = 0; n < a.diagnostics.size(); ++n) {
+    EXPECT_EQ(bits(a.diagnostics[n].abscissa), bits(b.diagnostics[n].abscissa)) << n;
+    EXPECT_EQ(a.diagnostics[n].suppressed, b.diagnostics[n].suppressed) << n;
+  }
+}
+
+// Everything written to one file descriptor while it lives.
+class CapturedFd {
+ public:
+  explicit CapturedFd(int fd) : fd_(fd), file_(std::tmpfile()), saved_(::dup(fd)) {
+    std::fflush(nullptr);
+    ::dup2(::fileno(file_), fd_);
+  }
+  ~CapturedFd() {
+    std::fflush(nullptr);
+    ::dup2(saved_, fd_);
+    ::close(saved_);
+    std::fclose(file_);
+  }
+  std::string text() {
+    std::fflush(nullptr);
+    std::string out;
+    std::rewind(file_);
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
+      out.append(buffer, n);
+    return out;
+  }
+
+ private:
+  int fd_;
+  std::FILE* file_;
+  int saved_;
+};
+
+Options stopping_at_pair(int k) {
+  Options o;
+  o.testing.outer_ier = [k](int pair, double, double) { return pair == k ? 6 : 0; };
+  return o;
+}
+
+TEST(Evaluate, NeverWritesToTheStandardStreams) {
+  CapturedFd out(STDOUT_FILENO);
+  CapturedFd err(STDERR_FILENO);
+  const Result noisy = evaluate(kNoisy);
+  const Result stopped = evaluate(kTypical, stopping_at_pair(2));
+  const std::string out_text = out.text();
+  const std::string err_text = err.text();
+  EXPECT_EQ(out_text, "");
+  EXPECT_EQ(err_text, "");
+  // The problems did raise what a front end would show.
+  EXPECT_GT(noisy.diagnostics.size(), 50u);
+  EXPECT_EQ(stopped.status, Status::kNumericalStop);
+}
+
+TEST(Evaluate, PrintLimitCountsPerMessageAndEvaluation) {
+  const Result r = evaluate(kNoisy);
+  ASSERT_EQ(r.status, Status::kOk);
+  int printed = 0;
+  int suppressed = 0;
+  for (const Diagnostic& d : r.diagnostics) {
+    if (d.kind != DiagnosticKind::kDistribution) continue;
+    EXPECT_EQ(d.routine, "DQAGI");
+    (d.suppressed ? suppressed : printed) += 1;
+  }
+  EXPECT_GT(suppressed, 0);
+  // Each error number is its own message with its own allowance of 10.
+  int allowance = 0;
+  for (const LibraryMessage& m : r.messages) allowance += std::min(m.count, 10);
+  EXPECT_EQ(printed, allowance);
+}
+
+TEST(Evaluate, ANumericalStopEndsTheEvaluationAndTheNextOneStartsAfresh) {
+  const Result stopped = evaluate(kNoisy, stopping_at_pair(2));
+  ASSERT_EQ(stopped.status, Status::kNumericalStop);
+  EXPECT_EQ(stopped.stop.routine, "DQAG");
+  EXPECT_EQ(stopped.stop.error_number, 6);
+  EXPECT_EQ(stopped.stop.message, "ABNORMAL RETURN");
+  ASSERT_FALSE(stopped.diagnostics.empty());
+  EXPECT_TRUE(stopped.diagnostics.back().stops);
+  EXPECT_EQ(stopped.diagnostics.back().level, MessageLevel::kRecoverable);
+  // Nothing after the stop: the first pair was decided, the second stopped.
+  ASSERT_EQ(stopped.pairs.size(), 1u);
+  EXPECT_TRUE(stopped.distribution.empty());
+  EXPECT_GT(stopped.diagnostics.size(), 10u);
+
+  // The same process, a fresh evaluation: its first diagnostics are printed again, and it gives
+  // what it gives alone.
+  const Result after = evaluate(kNoisy);
+  ASSERT_FALSE(after.diagnostics.empty());
+  EXPECT_FALSE(after.diagnostics.front().suppressed);
+  expect_same(after, evaluate(kNoisy, Options::reference()));
+}
+
+TEST(Evaluate, SideBySideOnTwoThreadsEachGivesWhatItGivesAlone) {
+  const Problem larger = make(40, 30, 12, 0.8, 0.5, 0.3);
+  const Result alone_a = evaluate(kNoisy);
+  const Result alone_b = evaluate(larger);
+  Result together_a;
+  Result together_b;
+  std::thread first([&] { together_a = evaluate(kNoisy); });
+  std::thread second([&] { together_b = evaluate(larger); });
+  first.join();
+  second.join();
+  expect_same(together_a, alone_a);
+  expect_same(together_b, alone_b);
+}
+
+TEST(Evaluate, ReferenceAndFastPresetsAgreeToTheBit) {
+  const Problem p = make(30, 20, 8, -1.5, -0.6, 0.05);
+  expect_same(evaluate(p, Options::reference()), evaluate(p, Options::fast()));
+  Options two = Options::fast();
+  two.threads = 2;
+  expect_same(evaluate(p, Options::reference()), evaluate(p, two));
+}
+
+TEST(Evaluate, ObserverSeesEveryPairAndDiagnosticInOrder) {
+  struct Recorder : Observer {
+    void group_means(const GroupMeans&, const GroupMeans&) override { events += "m"; }
+    void window(double) override { events += "w"; }
+    void pairs_started(int npair) override {
+      events += 's';
+      events += std::to_string(npair);
+    }
+    void pair(const PairResult&) override { events += "p"; }
+    void diagnostic(const Diagnostic&) override { events += "d"; }
+    std::string events;
+  } recorder;
+  const Result r = evaluate(kTypical, Options::fast(), &recorder);
+  EXPECT_EQ(recorder.events, "mws3ppp");
+  EXPECT_EQ(r.pairs.size(), 3u);
+  EXPECT_EQ(r.distribution.size(), 4u);
+}
+
+TEST(Evaluate, AnAbandonmentSaysWhereAndAfterHowManyAttempts) {
+  Options o = Options::reference();
+  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? 1.5 : r; };
+  const Result r = evaluate(kTypical, o);
+  ASSERT_EQ(r.status, Status::kAbandoned);
+  EXPECT_EQ(r.abandonment.minority_hires, 1);
+  EXPECT_EQ(r.abandonment.attempts, 25);
+  EXPECT_EQ(r.pairs.size(), 1u + 26u);
+  EXPECT_TRUE(r.distribution.empty());
+}
+
+}  // namespace
+}  // namespace tarven
