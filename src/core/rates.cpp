@@ -193,7 +193,9 @@ std::optional<std::string> check_request(const RatesRequest& q) {
   for (std::size_t i = 0; i < q.quantile_levels.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
       if (q.quantile_levels[i] == q.quantile_levels[j]) {
-        return "quantile level " + quantile_suffix(q.quantile_levels[i]) + " is given twice";
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, q.quantile_levels[i]).ptr;
+        return "quantile level " + std::string(text, end) + " is given twice";
       }
     }
   }
