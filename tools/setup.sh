@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake make libgsl-dev libgtest-dev libbenchmark-dev)
+packages=(g++ cmake make libgsl-dev libboost-dev libgtest-dev libbenchmark-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -6,4 +6,5 @@
 #include "tarven/observer.h"
 #include "tarven/options.h"
 #include "tarven/problem.h"
+#include "tarven/rates.h"
 #include "tarven/result.h"

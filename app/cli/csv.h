@@ -1,0 +1,76 @@
+#pragma once
+
+// The grid command's comma-separated tables: a small reader and writer of our own.
+//
+// What the reader takes: a header row, then one record per line; fields separated by commas;
+// LF or CR LF line ends (a last line without one counts); lines that are empty or hold only
+// blanks and tabs are skipped; a UTF-8 byte-order mark before the header is dropped. A field that
+// starts with '"' is quoted: it runs to the next lone '"', "" inside stands for one '"', and commas
+// are ordinary characters there; only a comma or the line end may follow the closing quote.
+// A quoted field may not span lines: the reader refuses a line break inside quotes, so every
+// record is one line and every error can name it. Unquoted fields are taken as they are, blanks
+// included; a '"' inside one is refused. Every record must have as many fields as the header, and
+// the header's non-empty names must differ.
+//
+// Nothing here prints or throws; errors come back with the 1-based line they concern.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarven::cli {
+
+struct CsvError {
+  std::size_t line = 0;  // 1-based line of the input
+  std::string message;   // starts with "line N: "
+};
+
+// A value, or the error that stopped it.
+template <class T>
+struct CsvResult {
+  T value{};
+  std::optional<CsvError> error;
+};
+
+struct CsvRow {
+  std::size_t line = 0;  // where the record stands in the input
+  std::vector<std::string> fields;
+};
+
+struct CsvTable {
+  std::size_t header_line = 0;
+  std::vector<std::string> header;
+  std::vector<CsvRow> rows;
+};
+
+CsvResult<CsvTable> read_csv(std::string_view text);
+
+// Index of the header column called `name`; an error naming it when there is none.
+CsvResult<std::size_t> find_column(const CsvTable& table, std::string_view name);
+
+// The field in column `column` of row `row` read as a number: the whole field, as std::from_chars
+// reads it (optional '-', digits, point, exponent; no blanks, no '+', finite). The error names the
+// line, the column and the text.
+CsvResult<double> number_field(const CsvTable& table, std::size_t row, std::size_t column);
+// The same for a whole number (no point, no exponent) within 64 bits.
+CsvResult<std::int64_t> integer_field(const CsvTable& table, std::size_t row, std::size_t column);
+
+// Text that reads back as `field`: quoted, with '"' doubled, when it holds a comma, a quote, a
+// CR or LF, starts or ends with a blank or tab, or starts with a byte-order mark; as it is
+// otherwise. A field with a line break is written for other programs' sake, but this reader
+// refuses it.
+std::string csv_field(std::string_view field);
+
+// One record without its line end. A record of one empty field is written as "" so that it is not
+// taken for a blank line.
+std::string csv_record(std::span<const std::string> fields);
+
+// Shortest text that reads back as the same double ("0.1", "1e-05"); "NA" for a missing value;
+// "NaN", "Inf" and "-Inf" for the values that have no number text.
+std::string format_number(std::optional<double> value);
+
+}  // namespace tarven::cli
