@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake make libgsl-dev libboost-dev libgtest-dev libbenchmark-dev)
+# Boost.Math for the closed forms and the rates; the plot tests read charts back with libxml2
+# and libpng, check files with xmllint and draw PNG pictures with rsvg-convert.
+packages=(g++ cmake make libgsl-dev libboost-dev libgtest-dev libbenchmark-dev
+          libxml2-dev libxml2-utils libpng-dev librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

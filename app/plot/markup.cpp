@@ -1,0 +1,181 @@
+#include "plot/markup.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace tarven::plot {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// Length of the well-formed UTF-8 sequence starting at text[i] (1 to 4), or 0 when the bytes there
+// are not one: a stray continuation byte, an overlong form, a surrogate, a value past U+10FFFF, or
+// a sequence cut short.
+std::size_t utf8_sequence_length(std::string_view text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
+  const std::uint8_t lead = byte(i);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  std::uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::string escape_markup(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        ++i;
+        continue;
+      case '<':
+        out += "&lt;";
+        ++i;
+        continue;
+      case '>':
+        out += "&gt;";
+        ++i;
+        continue;
+      case '"':
+        out += "&quot;";
+        ++i;
+        continue;
+      case '\'':
+        out += "&#39;";
+        ++i;
+        continue;
+      // As references, line breaks and tabs survive the normalisation parsers apply to attributes.
+      case '\t':
+        out += "&#9;";
+        ++i;
+        continue;
+      case '\n':
+        out += "&#10;";
+        ++i;
+        continue;
+      case '\r':
+        out += "&#13;";
+        ++i;
+        continue;
+      default:
+        break;
+    }
+    const auto byte = static_cast<std::uint8_t>(c);
+    if (byte < 0x20) {
+      out += kReplacement;
+      ++i;
+      continue;
+    }
+    const std::size_t length = utf8_sequence_length(text, i);
+    if (length == 0) {
+      out += kReplacement;
+      ++i;
+      continue;
+    }
+    out.append(text, i, length);
+    i += length;
+  }
+  return out;
+}
+
+std::string format_fixed(double value, int decimals) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
+  if (decimals < 0) decimals = 0;
+  if (decimals > 17) decimals = 17;
+  // The largest double has 309 integer digits.
+  char buffer[309 + 1 + 17 + 2];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  std::string text(buffer, result.ptr);
+  // A negative value that rounds to zero would read "-0.00".
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
+}
+
+std::string format_number(double value, int max_decimals) {
+  std::string text = format_fixed(value, max_decimals);
+  if (text.find('.') != std::string::npos) {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+  }
+  return text;
+}
+
+void MarkupWriter::start_tag(std::string_view tag, const Attributes& attributes) {
+  out_.append(2 * open_.size(), ' ');
+  out_ += '<';
+  out_ += tag;
+  for (const Attribute& attribute : attributes) {
+    out_ += ' ';
+    out_ += attribute.name;
+    out_ += "=\"";
+    out_ += escape_markup(attribute.value);
+    out_ += '"';
+  }
+}
+
+void MarkupWriter::open(std::string_view tag, const Attributes& attributes) {
+  start_tag(tag, attributes);
+  out_ += ">\n";
+  open_.emplace_back(tag);
+}
+
+void MarkupWriter::close() {
+  if (open_.empty()) return;
+  const std::string tag = std::move(open_.back());
+  open_.pop_back();
+  out_.append(2 * open_.size(), ' ');
+  out_ += "</" + tag + ">\n";
+}
+
+void MarkupWriter::leaf(std::string_view tag, const Attributes& attributes) {
+  start_tag(tag, attributes);
+  out_ += "/>\n";
+}
+
+void MarkupWriter::text_element(std::string_view tag, const Attributes& attributes,
+                                std::string_view text) {
+  start_tag(tag, attributes);
+  out_ += '>';
+  out_ += escape_markup(text);
+  out_ += "</";
+  out_ += tag;
+  out_ += ">\n";
+}
+
+void MarkupWriter::raw(std::string_view markup) {
+  out_ += markup;
+  if (!markup.empty() && markup.back() != '\n') out_ += '\n';
+}
+
+std::string MarkupWriter::finish() {
+  while (!open_.empty()) close();
+  return std::move(out_);
+}
+
+}  // namespace tarven::plot
