@@ -2,6 +2,7 @@
 
 // How an evaluation is carried out. Every setting of the nested engine gives the same bits.
 
+#include <atomic>
 #include <functional>
 
 namespace tarven {
@@ -17,6 +18,10 @@ struct Options {
   // Keep what is fixed for the problem (square roots, retained shares, log-beta normalisers)
   // instead of recomputing it in every integrand call.
   bool keep_constants = true;
+
+  // When set (by another thread, or a signal handler), the evaluation ends as soon as the pair
+  // under way is decided, with Status::kCancelled. May be nullptr.
+  const std::atomic<bool>* cancel = nullptr;
 
   // The straightforward evaluation: one integral after the other on one thread, every value
   // computed afresh, exactly as the formulas are written. The reference the others are checked

@@ -16,6 +16,7 @@ enum class Status {
   kAbandoned,      // a pair's probability could not be computed acceptably (see abandonment)
   kNumericalStop,  // the numerical library stopped the evaluation (see stop)
   kOutOfMemory,    // the problem does not fit in this machine's memory
+  kCancelled,      // Options::cancel was set before the evaluation ended
 };
 
 struct Abandonment {

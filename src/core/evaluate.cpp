@@ -72,7 +72,8 @@ int thread_count(const Options& options) {
 // and passed on to the observer.
 class Evaluation final : public engine::nested::NestedListener {
  public:
-  explicit Evaluation(Observer* observer) : observer_(observer) {}
+  Evaluation(Observer* observer, const std::atomic<bool>* cancel)
+      : observer_(observer), cancel_(cancel) {}
 
   void run(const Problem& problem, const Options& options);
   void out_of_memory() { result_.status = Status::kOutOfMemory; }
@@ -84,7 +85,11 @@ class Evaluation final : public engine::nested::NestedListener {
   const std::atomic<bool>* stop_flag() const override { return &stop_; }
 
  private:
+  // Ends the evaluation when the caller has asked for it; true when it did.
+  bool cancelled();
+
   Observer* observer_;
+  const std::atomic<bool>* cancel_;
   Result result_;
   numlib::MessageLog log_;
   std::atomic<bool> stop_{false};
@@ -96,8 +101,9 @@ void Evaluation::run(const Problem& problem, const Options& options) {
                              problem.n_minority(), problem.n_hired(), options.keep_constants);
   numlib::QuadWorkspace work(model::kDistLimit);
 
+  if (cancelled()) return;
   const core::GroupMeanCheck means = core::check_group_means(population, work, *this);
-  if (stopped()) return;
+  if (stopped() || cancelled()) return;
   result_.integrated_means = means.integrated;
   result_.closed_form_means = means.closed_form;
   if (observer_ != nullptr) observer_->group_means(means.integrated, means.closed_form);
@@ -132,6 +138,15 @@ Result Evaluation::take() {
         LibraryMessage{m.routine, m.text, m.number, level_of(m.level), m.count});
   result_.untabulated_messages = log_.untabulated();
   return std::move(result_);
+}
+
+bool Evaluation::cancelled() {
+  if (cancel_ == nullptr || !cancel_->load(std::memory_order_relaxed)) return false;
+  if (!stopped()) {
+    result_.status = Status::kCancelled;
+    stop_.store(true, std::memory_order_relaxed);
+  }
+  return true;
 }
 
 void Evaluation::report(const model::Diagnostic& d) {
@@ -177,12 +192,13 @@ void Evaluation::attempted(const engine::nested::AttemptRecord& record) {
   if (p.outcome == PairOutcome::kSaturated) p.value = 1.0;
   result_.pairs.push_back(p);
   if (observer_ != nullptr) observer_->pair(result_.pairs.back());
+  cancelled();
 }
 
 }  // namespace
 
 Result evaluate(const Problem& problem, const Options& options, Observer* observer) {
-  Evaluation evaluation(observer);
+  Evaluation evaluation(observer, options.cancel);
   try {
     evaluation.run(problem, options);
   } catch (const std::bad_alloc&) {

@@ -192,3 +192,28 @@ TEST(Evaluate, AnAbandonmentSaysWhereAndAfterHowManyAttempts) {
 
 }  // namespace
 }  // namespace tarven
+
+namespace tarven {
+namespace {
+
+TEST(Evaluate, ACancelledEvaluationEndsAfterThePairUnderWay) {
+  std::atomic<bool> cancel{false};
+  struct CancelAfterFirstPair : Observer {
+    explicit CancelAfterFirstPair(std::atomic<bool>& flag) : flag(flag) {}
+    void pair(const PairResult&) override { flag = true; }
+    std::atomic<bool>& flag;
+  } observer(cancel);
+  Options o = Options::fast();
+  o.cancel = &cancel;
+  const Result r = evaluate(make(40, 30, 12, 0.8, 0.5, 0.3), o, &observer);
+  EXPECT_EQ(r.status, Status::kCancelled);
+  EXPECT_EQ(r.pairs.size(), 1u);
+  EXPECT_TRUE(r.distribution.empty());
+  // Set before the start, nothing is computed at all.
+  const Result none = evaluate(kTypical, o);
+  EXPECT_EQ(none.status, Status::kCancelled);
+  EXPECT_TRUE(none.pairs.empty());
+}
+
+}  // namespace
+}  // namespace tarven

@@ -52,6 +52,12 @@ Enumeration enumerate_pairs(const model::PairPlan& plan, PairSource& source,
 
     int n = 0;  // failed attempts for this w, shared by both kinds of failure
     for (;;) {
+      if (listener.stopped()) {
+        // Stopped between attempts (the caller cancelled): nothing more is integrated.
+        e.stopped = true;
+        source.enumeration_stopped();
+        return e;
+      }
       // Computed from n each time rather than by repeated subtraction, so that both ends stay
       // mirror images and the n-th interval does not depend on rounding of the earlier ones.
       record.a = model::kWindowLow + kNarrowingStep * n;
