@@ -103,7 +103,7 @@ CsvError bad_number(const CsvTable& table, std::size_t row, std::size_t column,
 
 }  // namespace
 
-CsvResult<CsvTable> read_csv(std::string_view text) {
+CsvResult<CsvTable> read_csv(std::string_view text, BadRecords bad) {
   CsvResult<CsvTable> result;
   CsvTable& table = result.value;
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
@@ -119,6 +119,10 @@ CsvResult<CsvTable> read_csv(std::string_view text) {
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (blank(line)) continue;
     if (auto error = split_record(line, line_number, fields)) {
+      if (have_header && bad == BadRecords::kKeep) {
+        table.rows.push_back({line_number, {}, error->message});
+        continue;
+      }
       result.error = std::move(error);
       return result;
     }
@@ -133,12 +137,17 @@ CsvResult<CsvTable> read_csv(std::string_view text) {
       continue;
     }
     if (fields.size() != table.header.size()) {
-      result.error =
+      CsvError error =
           error_at(line_number, std::to_string(fields.size()) + " fields where the header has " +
                                     std::to_string(table.header.size()));
+      if (bad == BadRecords::kKeep) {
+        table.rows.push_back({line_number, fields, std::move(error.message)});
+        continue;
+      }
+      result.error = std::move(error);
       return result;
     }
-    table.rows.push_back({line_number, fields});
+    table.rows.push_back({line_number, fields, std::nullopt});
   }
   if (!have_header) result.error = error_at(line_number + 1, "no header row");
   return result;

@@ -39,6 +39,9 @@ struct CsvResult {
 struct CsvRow {
   std::size_t line = 0;  // where the record stands in the input
   std::vector<std::string> fields;
+  // Only when bad records are kept: why this record could not be read as the header says (then
+  // `fields` holds what could be split of it, or nothing).
+  std::optional<std::string> fault;
 };
 
 struct CsvTable {
@@ -47,7 +50,13 @@ struct CsvTable {
   std::vector<CsvRow> rows;
 };
 
-CsvResult<CsvTable> read_csv(std::string_view text);
+enum class BadRecords {
+  kRefuse,  // the first record that cannot be read ends the reading with its error
+  kKeep,    // such a record is kept with its fault, so that a caller can report it in its place
+};
+
+// The header is always read strictly: without a readable header there is no table.
+CsvResult<CsvTable> read_csv(std::string_view text, BadRecords bad = BadRecords::kRefuse);
 
 // Index of the header column called `name`; an error naming it when there is none.
 CsvResult<std::size_t> find_column(const CsvTable& table, std::string_view name);

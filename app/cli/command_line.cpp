@@ -1,0 +1,266 @@
+#include "cli/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "cli/grid_command.h"
+#include "cli/output_file.h"
+#include "cli/pictures.h"
+#include "cli/run_command.h"
+
+namespace tarven::cli {
+namespace {
+
+constexpr std::string_view kCommands[] = {"run", "grid", "plot"};
+
+void say(const std::string& message) {
+  const std::string line = "tarven: " + message + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+// The questions every scenario is asked, as flags shared by run and grid.
+void add_questions(CLI::App& command, Questions& q, std::string& engine) {
+  command
+      .add_option("--threshold", q.thresholds,
+                  "AI threshold T, as a decimal (repeat for several; default 0.8)")
+      ->type_name("T");
+  command.add_option("--alpha", q.alpha, "Level of the Fisher and Z tests (default 0.05)")
+      ->type_name("A");
+  command
+      .add_option(
+          "--quantiles", q.quantiles,
+          "Quantile levels of AI, comma-separated (default 0.05,0.1,0.25,0.5,0.75,0.9,0.95)")
+      ->delimiter(',')
+      ->type_name("LIST");
+  command.add_option("--engine", engine, "Evaluation engine: nested")
+      ->check(CLI::IsMember({"nested"}))
+      ->type_name("ENGINE");
+  command.add_option("--threads", q.threads, "Threads per evaluation (0 = all cores)")
+      ->check(CLI::NonNegativeNumber)
+      ->type_name("N");
+  command.add_flag("--timing", q.timing, "Fill the cpu_seconds column (results then vary by run)");
+}
+
+Engine engine_of(const std::string& name) {
+  (void)name;
+  return Engine::kNested;
+}
+
+std::string read_whole(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return path + ": cannot be read";
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return {};
+}
+
+int run_plot(const std::string& input, const CurveRequest& request, const std::string& output) {
+  std::string text;
+  if (std::string error = read_whole(input, text); !error.empty()) {
+    say(error);
+    return kExitUsage;
+  }
+  const CsvResult<CsvTable> table = read_csv(text);
+  if (table.error) {
+    say(input + ": " + table.error->message);
+    return kExitUsage;
+  }
+  const bool html = output.ends_with(".html");
+  std::string result;
+  if (html) {
+    result = grid_page(table.value, request);
+  } else {
+    const CurveResult curves = curves_of(table.value, request);
+    if (!curves.error.empty()) {
+      say(input + ": " + curves.error);
+      return kExitUsage;
+    }
+    result = curves.svg;
+  }
+  std::string error;
+  if (html) {
+    OutputFile file;
+    error = file.open(output);
+    if (error.empty()) error = file.write(result);
+    if (error.empty()) error = file.commit();
+  } else {
+    error = write_picture(output, result);
+  }
+  if (!error.empty()) {
+    say(error);
+    return kExitOutput;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+bool wants_command_line(int argc, const char* const* argv) {
+  if (argc < 2) return false;
+  const std::string_view first = argv[1];
+  if (first.starts_with("-")) return true;
+  for (const std::string_view command : kCommands)
+    if (first == command) return true;
+  return false;
+}
+
+int run_command_line(int argc, const char* const* argv) {
+  CLI::App app{
+      "TARVEN: the exact distribution of the adverse impact ratio for top-down hiring "
+      "from a pre-screened applicant pool.\nWithout arguments, the console dialogue runs.",
+      "tarven"};
+  app.set_version_flag("--version", std::string("tarven ") + version());
+  app.require_subcommand(1);
+  app.fallthrough(false);
+
+  // tarven run
+  RunSettings run;
+  std::string run_engine = "nested";
+  CLI::App* run_command = app.add_subcommand("run", "Evaluate one scenario given by flags");
+  const char* const flags[] = {"--n-total", "--n-majority", "--n-hired",
+                               "--d",       "--rho",        "--retention"};
+  const char* const helps[] = {"Number of applicants",
+                               "Number of majority-group applicants",
+                               "Number hired (top-down)",
+                               "Effect size: majority mean minus minority mean",
+                               "Correlation of the predictor and the pre-screening variable",
+                               "Share of the minority group the pre-screening retains"};
+  for (std::size_t f = 0; f < kInputColumns.size(); ++f)
+    run_command->add_option(flags[f], run.scenario.fields[f], helps[f])->required()->type_name("X");
+  add_questions(*run_command, run.questions, run_engine);
+  run_command->add_option("--format", run.format, "Output: text, json or csv (default text)")
+      ->check(CLI::IsMember({"text", "json", "csv"}));
+  run_command
+      ->add_option("-o,--output", run.output, "Write the output to FILE (default: standard output)")
+      ->type_name("FILE");
+  run_command
+      ->add_option("--distribution", run.distribution, "Write every split as tidy CSV to FILE")
+      ->type_name("FILE");
+  run_command
+      ->add_option("--plot", run.plot, "Draw the distribution chart to FILE.svg (or FILE.png)")
+      ->type_name("FILE");
+  run_command->add_flag("--plot-cumulative", run.plot_cumulative,
+                        "Draw the cumulative distribution instead");
+  run_command->add_option("--html", run.html, "Write a self-contained HTML report to FILE")
+      ->type_name("FILE");
+
+  // tarven grid
+  GridSettings grid;
+  grid.questions.threads = 1;  // scenarios run side by side; one thread each by default
+  std::string grid_engine = "nested";
+  std::string shard;
+  std::string grid_html;
+  CurveRequest grid_curves;
+  CLI::App* grid_command =
+      app.add_subcommand("grid", "Evaluate every scenario of a CSV file, in parallel");
+  grid_command->add_option("scenarios", grid.input, "SCENARIOS.csv")->required()->type_name("FILE");
+  grid_command->add_option("-o,--output", grid.output, "Results file (default: standard output)")
+      ->type_name("FILE");
+  add_questions(*grid_command, grid.questions, grid_engine);
+  grid_command->add_option("--format", grid.format, "Output: csv or ndjson (default csv)")
+      ->check(CLI::IsMember({"csv", "ndjson"}));
+  grid_command
+      ->add_option("--distribution", grid.distribution,
+                   "Write every scenario's splits as tidy CSV to FILE")
+      ->type_name("FILE");
+  grid_command->add_option("--jobs", grid.jobs, "Scenarios in parallel (default: all cores)")
+      ->check(CLI::NonNegativeNumber)
+      ->type_name("N");
+  grid_command->add_option("--shard", shard, "Only the K-th of N contiguous blocks of rows")
+      ->type_name("K/N");
+  grid_command->add_flag("--no-header", grid.no_header, "Write no header line");
+  grid_command->add_flag("--resume", grid.resume,
+                         "Skip scenarios already complete in the output file, append the rest");
+  grid_command->add_flag("--fail-fast", grid.fail_fast,
+                         "Stop at the first scenario that is not ok");
+  grid_command->add_flag("--quiet", grid.quiet, "No progress on the standard error stream");
+  grid_command->add_option("--html", grid_html, "Write the results as an HTML page to FILE")
+      ->type_name("FILE");
+  grid_command->add_option("--x", grid_curves.x, "With --html: draw curves against this column");
+  grid_command->add_option("--y", grid_curves.y,
+                           "With --html: the column drawn (default p_ai_lt_0_80)");
+  grid_command->add_option("--group", grid_curves.group, "With --html: one line per value of it");
+  grid_command->add_option("--facet", grid_curves.facet, "With --html: one panel per value of it");
+
+  // tarven plot
+  std::string plot_input;
+  std::string plot_output;
+  CurveRequest plot_curves;
+  CLI::App* plot_command = app.add_subcommand("plot", "Draw curves across the results of a grid");
+  plot_command->add_option("results", plot_input, "RESULTS.csv written by tarven grid")
+      ->required()
+      ->type_name("FILE");
+  plot_command->add_option("--x", plot_curves.x, "Column on the x axis")->required();
+  plot_command->add_option("--y", plot_curves.y, "Column on the y axis")->required();
+  plot_command->add_option("--group", plot_curves.group, "One line per value of this column");
+  plot_command->add_option("--facet", plot_curves.facet, "One panel per value of this column");
+  plot_command->add_option("--title", plot_curves.title, "Title of the chart");
+  plot_command->add_option("-o,--output", plot_output, "FILE.svg, FILE.png or FILE.html")
+      ->required()
+      ->type_name("FILE");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+
+  if (run_command->parsed()) {
+    run.questions.engine = engine_of(run_engine);
+    run.scenario.id = "1";
+    const auto checked = problem_of(run.scenario);
+    if (auto* error = std::get_if<std::string>(&checked)) {
+      say("run: " + *error);
+      return kExitUsage;
+    }
+    return run_one(run);
+  }
+  if (grid_command->parsed()) {
+    grid.questions.engine = engine_of(grid_engine);
+    if (!shard.empty()) {
+      int k = 0;
+      int n = 0;
+      const char* p = shard.data();
+      const char* end = p + shard.size();
+      auto [at, ec] = std::from_chars(p, end, k);
+      bool good = ec == std::errc() && at < end && *at == '/';
+      if (good) {
+        auto [at2, ec2] = std::from_chars(at + 1, end, n);
+        good = ec2 == std::errc() && at2 == end && n >= 1 && k >= 1 && k <= n;
+      }
+      if (!good) {
+        say("grid: --shard must be K/N with 1 <= K <= N, not \"" + shard + "\"");
+        return kExitUsage;
+      }
+      grid.shard = std::make_pair(k, n);
+    }
+    if (grid.resume && grid.output == "-") {
+      say("grid: --resume needs the output file (-o FILE)");
+      return kExitUsage;
+    }
+    if (!grid_html.empty() && (grid.output == "-" || grid.format != "csv")) {
+      say("grid: --html needs the results as a CSV file (-o FILE)");
+      return kExitUsage;
+    }
+    const int status = run_grid(grid);
+    if (grid_html.empty() || status == kExitUsage || status == kExitOutput) return status;
+    if (grid_curves.y.empty()) grid_curves.y = "p_ai_lt_0_80";
+    const int drawn = run_plot(grid.output, grid_curves, grid_html);
+    return drawn != kExitOk ? drawn : status;
+  }
+  if (plot_command->parsed()) return run_plot(plot_input, plot_curves, plot_output);
+  return kExitUsage;
+}
+
+}  // namespace tarven::cli

@@ -1,0 +1,53 @@
+#pragma once
+
+// tarven grid: every row of a scenario file evaluated, in parallel, written in input order.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/csv.h"
+#include "cli/scenario.h"
+
+namespace tarven::cli {
+
+// Exit statuses of the commands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitSomeNotOk = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitOutput = 3;
+
+struct GridSettings {
+  std::string input;
+  std::string output = "-";
+  std::string format = "csv";                // csv or ndjson
+  std::string distribution;                  // tidy CSV of every split, or "" for none
+  int jobs = 0;                              // scenarios in parallel, 0 = one per core
+  std::optional<std::pair<int, int>> shard;  // (K, N): the K-th of N contiguous blocks
+  bool no_header = false;
+  bool resume = false;
+  bool fail_fast = false;
+  bool quiet = false;
+  Questions questions;
+  // How a scenario is evaluated: evaluate_scenario, or a stand-in for tests.
+  std::function<ScenarioOutcome(const ScenarioInput&, const Questions&, const std::atomic<bool>*)>
+      evaluate = evaluate_scenario;
+};
+
+// The scenarios of a table: the id column (or the 1-based row number), the six fields and the
+// other columns passed through. An error text when a required column is missing.
+struct ScenarioTable {
+  std::vector<std::string> passthrough_names;
+  std::vector<ScenarioInput> scenarios;
+};
+std::variant<ScenarioTable, std::string> scenarios_of(const CsvTable& table);
+
+// Rows ⌊(K−1)·R/N⌋ .. ⌊K·R/N⌋ − 1 (0-based, end excluded) of R rows.
+std::pair<std::size_t, std::size_t> shard_rows(std::size_t rows, int k, int n);
+
+// Runs the command; returns its exit status. Messages go to the standard error stream.
+int run_grid(const GridSettings& settings);
+
+}  // namespace tarven::cli

@@ -1,0 +1,137 @@
+#include "cli/run_command.h"
+
+#include <cstdio>
+
+#include "cli/grid_command.h"
+#include "cli/output_file.h"
+#include "cli/pictures.h"
+#include "cli/summary_table.h"
+
+namespace tarven::cli {
+namespace {
+
+void say(const std::string& message) {
+  const std::string line = "tarven run: " + message + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+std::string fixed(double v, int decimals) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
+  return buffer;
+}
+
+std::string fixed(const std::optional<double>& v, int decimals) {
+  return v ? fixed(*v, decimals) : std::string("undefined");
+}
+
+// Writes `text` to `path` whole or not at all; an error text, or "".
+std::string write_whole(const std::string& path, const std::string& text) {
+  OutputFile file;
+  std::string error = file.open(path);
+  if (error.empty()) error = file.write(text);
+  if (error.empty()) error = file.commit();
+  return error;
+}
+
+}  // namespace
+
+std::string text_summary(const ScenarioInput& input, const ScenarioOutcome& outcome,
+                         const Questions& questions) {
+  std::string out;
+  out += "Scenario: " + scenario_title(input, outcome) + "\n";
+  if (outcome.problem)
+    out += "Pre-screening cutoff (z): " + fixed(outcome.problem->cutoff(), 4) + "\n";
+  out += std::string("Status: ") + status_word(outcome.status);
+  if (!outcome.error.empty()) out += " (" + outcome.error + ")";
+  out += "\n";
+  if (outcome.status != ScenarioStatus::kOk) return out;
+  const Rates& r = outcome.rates;
+  out += "Expected selection rates: majority " + fixed(r.sr_majority_mean, 4) + ", minority " +
+         fixed(r.sr_minority_mean, 4) + "\n";
+  out += "Expected minority hires: " + fixed(r.n_minority_hired_mean, 4) + "\n";
+  out += "AI: mean " + fixed(r.ai_mean, 4) + ", sd " + fixed(r.ai_sd, 4) +
+         " (where defined); P(undefined) = " + fixed(r.p_ai_undefined, 4) + "\n";
+  for (const ThresholdRates& t : r.thresholds) {
+    out += "Threshold " + t.text + ": P(AI < " + t.text + ") = " + fixed(t.p_ai_lt, 4) +
+           ", P(either rate below " + t.text +
+           " times the other) = " + fixed(t.p_flag_two_sided, 4) + "\n";
+    out += "  and significant: Fisher " + fixed(t.p_flag_and_sig_fisher, 4) + ", Z " +
+           fixed(t.p_flag_and_sig_z, 4) + "\n";
+  }
+  char alpha[32];
+  std::snprintf(alpha, sizeof alpha, "%g", questions.alpha);
+  out += std::string("Significant at alpha ") + alpha + ": Fisher exact " +
+         fixed(r.p_sig_fisher, 4) + ", pooled Z " + fixed(r.p_sig_z, 4) + "\n";
+  out += "AI quantiles:";
+  for (const AiQuantile& q : r.quantiles) {
+    char level[32];
+    std::snprintf(level, sizeof level, "%g%%", q.level * 100.0);
+    out += std::string(" ") + level + " " + fixed(q.ai, 3);
+  }
+  out += "\n";
+  auto population = [](const std::optional<PopulationValues>& p) {
+    return p ? fixed(p->ai, 4) : std::string("NA");
+  };
+  out += "Population AI: " + population(outcome.population) + " pre-screened, " +
+         population(outcome.population_unscreened) + " without pre-screening\n";
+  return out;
+}
+
+int run_one(const RunSettings& settings) {
+  auto laid_out = summary_layout({}, settings.questions);
+  if (auto* error = std::get_if<std::string>(&laid_out)) {
+    say(*error);
+    return kExitUsage;
+  }
+  const SummaryLayout& layout = std::get<SummaryLayout>(laid_out);
+  const ScenarioOutcome outcome = evaluate_scenario(settings.scenario, settings.questions, nullptr);
+
+  std::string text;
+  if (settings.format == "json") {
+    nlohmann::ordered_json object =
+        summary_json(layout, settings.scenario, outcome, settings.questions);
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    if (outcome.status == ScenarioStatus::kOk) {
+      for (const DistributionRow& row : outcome.result.distribution) {
+        nlohmann::ordered_json r;
+        r["n_minority_hired"] = row.n_minority_hired;
+        r["n_majority_hired"] = row.n_majority_hired;
+        r["sr_minority"] = row.sr_minority;
+        r["sr_majority"] = row.sr_majority;
+        r["ai"] = row.ai ? nlohmann::ordered_json(*row.ai) : nlohmann::ordered_json(nullptr);
+        r["prob"] = row.prob;
+        r["cum_prob"] = row.cum_prob;
+        rows.push_back(std::move(r));
+      }
+    }
+    object["distribution"] = std::move(rows);
+    text = object.dump(2) + "\n";
+  } else if (settings.format == "csv") {
+    text = csv_record(summary_header(layout)) + "\n" +
+           csv_record(summary_fields(layout, settings.scenario, outcome, settings.questions)) +
+           "\n";
+  } else {
+    text = text_summary(settings.scenario, outcome, settings.questions);
+  }
+
+  std::string error = write_whole(settings.output, text);
+  if (error.empty() && !settings.distribution.empty())
+    error = write_whole(settings.distribution, std::string(kDistributionHeader) + "\n" +
+                                                   distribution_lines(settings.scenario, outcome));
+  if (error.empty() && !settings.plot.empty() && outcome.status == ScenarioStatus::kOk)
+    error = write_picture(
+        settings.plot,
+        distribution_svg(settings.scenario, outcome, settings.questions, settings.plot_cumulative));
+  if (error.empty() && !settings.html.empty())
+    error = write_whole(settings.html, run_page(settings.scenario, outcome, settings.questions));
+  if (!error.empty()) {
+    say(error);
+    return kExitOutput;
+  }
+  if (outcome.status != ScenarioStatus::kOk && (!settings.plot.empty()))
+    say("no chart: the scenario has no distribution (" + outcome.error + ")");
+  return outcome.status == ScenarioStatus::kOk ? kExitOk : kExitSomeNotOk;
+}
+
+}  // namespace tarven::cli

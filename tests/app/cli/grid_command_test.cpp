@@ -1,0 +1,183 @@
+// The grid command on files: row order, bad rows, parallel and sharded runs, interruption and
+// resumption. Scenarios are evaluated for real unless a test replaces the evaluation.
+
+#include "cli/grid_command.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "tests/test_files.h"
+
+namespace tarven::cli {
+namespace {
+
+using testing_support::read_file;
+using testing_support::write_file;
+
+class GridFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tarven-grid-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  GridSettings settings(const std::string& scenarios, const std::string& output) {
+    write_file(path("in.csv"), scenarios);
+    GridSettings s;
+    s.input = path("in.csv");
+    s.output = path(output);
+    s.quiet = true;
+    s.jobs = 1;
+    s.questions.threads = 1;
+    return s;
+  }
+
+  std::filesystem::path dir_;
+};
+
+// Small problems, quick to evaluate, with a label that must survive.
+const char* const kScenarios =
+    "label,n_total,n_majority,n_hired,d,rho,retention\n"
+    "\"a, first\",10,7,4,0.5,0.3,0.6\n"
+    "b,12,6,4,0,0.2,0.5\n"
+    "c,8,5,3,-0.5,0.4,0.4\n"
+    "d,9,3,5,0.2,-0.4,0.7\n"
+    "e,6,3,2,1,0.5,0.5\n";
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
+    lines.push_back(text.substr(from, nl - from));
+  return lines;
+}
+
+TEST_F(GridFiles, BadRowsAreReportedInPlaceAndTheOthersStillRun) {
+  GridSettings s = settings(
+      "scenario_id,n_total,n_majority,n_hired,d,rho,retention,cond\n"
+      "first,10,7,4,0.5,0.3,0.6,x\n"
+      "missing,10,7,,0.5,0.3,0.6,y\n"
+      "range,10,7,4,0.5,1.5,0.6,z\n"
+      "abandon,10,7,4,0.5,0.3,0.6,w\n"
+      "short,10,7\n"
+      "last,12,6,4,0,0.2,0.5,v\n",
+      "out.csv");
+  // The fourth row's evaluation gives up, as an abandoned evaluation does.
+  s.evaluate = [](const ScenarioInput& in, const Questions& q, const std::atomic<bool>* cancel) {
+    ScenarioOutcome out = evaluate_scenario(in, q, cancel);
+    if (in.id == "abandon") {
+      out.status = ScenarioStatus::kAbandoned;
+      out.error = "no acceptable probability";
+    }
+    return out;
+  };
+  EXPECT_EQ(run_grid(s), kExitSomeNotOk);
+  const std::vector<std::string> lines = lines_of(read_file(s.output));
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_TRUE(lines[0].starts_with("scenario_id,cond,n_total,n_majority,n_minority,n_hired,"));
+  const char* const expected[] = {"first,x,",   "missing,y,", "range,z,",
+                                  "abandon,w,", "short,,",    "last,v,"};
+  const char* const status[] = {
+      ",ok,NA,", ",invalid,n_hired: missing,", ",invalid,", ",abandoned,", ",invalid,", ",ok,NA,"};
+  for (std::size_t r = 0; r < 6; ++r) {
+    EXPECT_TRUE(lines[r + 1].starts_with(expected[r])) << lines[r + 1];
+    EXPECT_NE(lines[r + 1].find(status[r]), std::string::npos) << lines[r + 1];
+  }
+  // An invalid row echoes its fields as given and has no results.
+  EXPECT_TRUE(lines[3].starts_with("range,z,10,7,NA,4,0.5,1.5,0.6,NA,nested,invalid,")) << lines[3];
+  EXPECT_TRUE(lines[3].ends_with(",NA,NA,NA,NA,NA,NA,1.0.0")) << lines[3];
+  // The first and the last row agree with a grid of themselves alone.
+  GridSettings alone = settings(
+      "scenario_id,n_total,n_majority,n_hired,d,rho,retention,cond\nfirst,10,7,4,0.5,0.3,0.6,x\n",
+      "alone.csv");
+  EXPECT_EQ(run_grid(alone), kExitOk);
+  EXPECT_EQ(lines_of(read_file(alone.output))[1], lines[1]);
+}
+
+TEST_F(GridFiles, TheBytesDoNotDependOnTheNumberOfJobs) {
+  GridSettings one = settings(kScenarios, "one.csv");
+  one.distribution = path("one-dist.csv");
+  GridSettings four = settings(kScenarios, "four.csv");
+  four.jobs = 4;
+  four.questions.threads = 2;
+  four.distribution = path("four-dist.csv");
+  ASSERT_EQ(run_grid(one), kExitOk);
+  ASSERT_EQ(run_grid(four), kExitOk);
+  EXPECT_EQ(read_file(one.output), read_file(four.output));
+  EXPECT_EQ(read_file(one.distribution), read_file(four.distribution));
+  EXPECT_EQ(lines_of(read_file(one.output)).size(), 6u);
+}
+
+TEST_F(GridFiles, ShardsConcatenatedEqualTheWholeGrid) {
+  GridSettings whole = settings(kScenarios, "whole.csv");
+  ASSERT_EQ(run_grid(whole), kExitOk);
+  std::string joined;
+  for (int k = 1; k <= 3; ++k) {
+    GridSettings shard = settings(kScenarios, "shard" + std::to_string(k) + ".csv");
+    shard.shard = std::make_pair(k, 3);
+    shard.no_header = k > 1;
+    ASSERT_EQ(run_grid(shard), kExitOk);
+    joined += read_file(shard.output);
+  }
+  EXPECT_EQ(joined, read_file(whole.output));
+  // Rows 1, 2-3, 4-5 of five: floor((K-1)*5/3) + 1 to floor(K*5/3).
+  EXPECT_EQ(shard_rows(5, 1, 3), std::make_pair(std::size_t{0}, std::size_t{1}));
+  EXPECT_EQ(shard_rows(5, 2, 3), std::make_pair(std::size_t{1}, std::size_t{3}));
+  EXPECT_EQ(shard_rows(5, 3, 3), std::make_pair(std::size_t{3}, std::size_t{5}));
+}
+
+TEST_F(GridFiles, AnInterruptedGridResumesToTheSameFile) {
+  GridSettings whole = settings(kScenarios, "whole.csv");
+  whole.distribution = path("whole-dist.csv");
+  ASSERT_EQ(run_grid(whole), kExitOk);
+
+  // An interrupt arrives while the third scenario is evaluated: the first two are complete lines.
+  GridSettings cut = settings(kScenarios, "cut.csv");
+  cut.distribution = path("cut-dist.csv");
+  cut.evaluate = [](const ScenarioInput& in, const Questions& q, const std::atomic<bool>* cancel) {
+    if (in.id == "3") std::raise(SIGINT);
+    return evaluate_scenario(in, q, cancel);
+  };
+  EXPECT_EQ(run_grid(cut), 128 + SIGINT);
+  // What was complete when the interrupt came: the first two scenarios at least, not all five.
+  const std::string partial = read_file(cut.output);
+  EXPECT_GE(lines_of(partial).size(), 3u);
+  EXPECT_LT(lines_of(partial).size(), 6u);
+  EXPECT_TRUE(read_file(whole.output).starts_with(partial));
+  // No temporary file is left behind.
+  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+
+  GridSettings resumed = settings(kScenarios, "cut.csv");
+  resumed.distribution = path("cut-dist.csv");
+  resumed.resume = true;
+  EXPECT_EQ(run_grid(resumed), kExitOk);
+  EXPECT_EQ(read_file(resumed.output), read_file(whole.output));
+  EXPECT_EQ(read_file(resumed.distribution), read_file(whole.distribution));
+}
+
+TEST_F(GridFiles, AMissingColumnIsAUsageErrorAndWritesNothing) {
+  GridSettings s = settings("n_total,n_majority,n_hired,d,rho\n10,7,4,0.5,0.3\n", "out.csv");
+  EXPECT_EQ(run_grid(s), kExitUsage);
+  EXPECT_FALSE(std::filesystem::exists(s.output));
+}
+
+TEST_F(GridFiles, AnOutputThatCannotBeWrittenIsNeverASuccess) {
+  GridSettings s = settings(kScenarios, "no-such-dir/out.csv");
+  EXPECT_EQ(run_grid(s), kExitOutput);
+  if (std::filesystem::exists("/dev/full")) {
+    GridSettings full = settings(kScenarios, "x.csv");
+    full.output = "/dev/full";
+    EXPECT_EQ(run_grid(full), kExitOutput);
+  }
+}
+
+}  // namespace
+}  // namespace tarven::cli
