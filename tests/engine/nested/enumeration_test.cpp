@@ -62,7 +62,11 @@ std::vector<double> repeated(double value, int count, std::vector<double> tail =
 class RecordingListener : public EnumerationListener {
  public:
   void attempted(const AttemptRecord& record) override { records.push_back(record); }
-  bool stopped() const override { return stop_after >= 0 && integrated() >= stop_after; }
+  // Stops once the source has been asked `stop_after_calls` times (-1: never).
+  bool stopped() const override {
+    return stop_after_calls >= 0 && calls != nullptr &&
+           calls->size() >= static_cast<std::size_t>(stop_after_calls);
+  }
 
   // Attempts that were integrated (every record but the saturated pairs).
   int integrated() const {
@@ -78,7 +82,8 @@ class RecordingListener : public EnumerationListener {
     return n;
   }
   std::vector<AttemptRecord> records;
-  int stop_after = -1;
+  const std::vector<Call>* calls = nullptr;
+  int stop_after_calls = -1;
 };
 
 Enumeration enumerate(int nmaj, int nmin, int nsel, PairSource& source,
@@ -168,7 +173,8 @@ TEST(EnumerationRecords, EachAttemptWithItsIntervalDecisionAndStoredValue) {
 TEST(EnumerationRecords, AStoppedEvaluationEndsTheEnumerationAtOnce) {
   ScriptedSource source({0.2, 0.5, 0.8});
   RecordingListener listener;
-  listener.stop_after = 1;  // stops during the second attempt
+  listener.calls = &source.calls;
+  listener.stop_after_calls = 2;  // stops during the second attempt
   const Enumeration e = enumerate(7, 3, 4, source, listener);
   EXPECT_TRUE(e.stopped);
   EXPECT_FALSE(e.abandoned);
@@ -176,6 +182,15 @@ TEST(EnumerationRecords, AStoppedEvaluationEndsTheEnumerationAtOnce) {
   // The attempt during which the evaluation stopped is not judged or reported.
   EXPECT_EQ(listener.records.size(), 1u);
   EXPECT_EQ(source.stopped, 1);
+
+  // Stopped between two attempts, the next one is not even asked for.
+  ScriptedSource second({0.2, 0.5, 0.8});
+  RecordingListener between;
+  between.calls = &second.calls;
+  between.stop_after_calls = 1;
+  EXPECT_TRUE(enumerate(7, 3, 4, second, between).stopped);
+  EXPECT_EQ(second.calls.size(), 1u);
+  EXPECT_EQ(between.records.size(), 1u);
 }
 
 // --- saturation, capping and acceptance ---------------------------------------------------------
