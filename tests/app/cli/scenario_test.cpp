@@ -81,9 +81,10 @@ TEST(ScenarioRates, WithoutGroupDifferenceEveryRateIsAHypergeometricSum) {
     const int n2 = low + static_cast<int>(k);
     const int n1 = c.nsel - n2;
     ASSERT_EQ(r.quantiles[3].level, 0.5);
-    if (n1 > 0)
+    if (n1 > 0) {
       EXPECT_DOUBLE_EQ(*r.quantiles[3].ai,
                        (static_cast<double>(n2) / nmin) / (static_cast<double>(n1) / c.nmaj));
+    }
   }
 }
 

@@ -62,8 +62,11 @@ std::vector<double> repeated(double value, int count, std::vector<double> tail =
 class RecordingListener : public EnumerationListener {
  public:
   void attempted(const AttemptRecord& record) override { records.push_back(record); }
-  // Stops once the source has been asked `stop_after_calls` times (-1: never).
+  // Stops once the source has been asked `stop_after_calls` times, or once `stop_after_records`
+  // attempts were reported (-1: never).
   bool stopped() const override {
+    if (stop_after_records >= 0 && records.size() >= static_cast<std::size_t>(stop_after_records))
+      return true;
     return stop_after_calls >= 0 && calls != nullptr &&
            calls->size() >= static_cast<std::size_t>(stop_after_calls);
   }
@@ -84,6 +87,7 @@ class RecordingListener : public EnumerationListener {
   std::vector<AttemptRecord> records;
   const std::vector<Call>* calls = nullptr;
   int stop_after_calls = -1;
+  int stop_after_records = -1;
 };
 
 Enumeration enumerate(int nmaj, int nmin, int nsel, PairSource& source,
@@ -186,8 +190,7 @@ TEST(EnumerationRecords, AStoppedEvaluationEndsTheEnumerationAtOnce) {
   // Stopped between two attempts, the next one is not even asked for.
   ScriptedSource second({0.2, 0.5, 0.8});
   RecordingListener between;
-  between.calls = &second.calls;
-  between.stop_after_calls = 1;
+  between.stop_after_records = 1;
   EXPECT_TRUE(enumerate(7, 3, 4, second, between).stopped);
   EXPECT_EQ(second.calls.size(), 1u);
   EXPECT_EQ(between.records.size(), 1u);
