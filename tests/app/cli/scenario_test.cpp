@@ -98,7 +98,8 @@ TEST(ScenarioRates, TheFourFifthsExampleToFourDecimals) {
 TEST(ScenarioInputs, EachRefusalNamesItsField) {
   auto error = [](const ScenarioInput& s) {
     const auto checked = problem_of(s);
-    return std::holds_alternative<std::string>(checked) ? std::get<std::string>(checked) : "";
+    const std::string* message = std::get_if<std::string>(&checked);
+    return message != nullptr ? *message : std::string();
   };
   EXPECT_EQ(error(input("", "7", "4", "0.5", "0.3", "0.6")), "n_total: missing");
   EXPECT_EQ(error(input("10", "7", "four", "0.5", "0.3", "0.6")),
