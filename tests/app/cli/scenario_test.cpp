@@ -14,7 +14,7 @@ namespace {
 ScenarioInput input(const std::string& ntot, const std::string& nmaj, const std::string& nsel,
                     const std::string& d, const std::string& rho, const std::string& retention) {
   ScenarioInput s;
-  s.id = "1";
+  s.id = std::string(1, '1');
   s.fields = {ntot, nmaj, nsel, d, rho, retention};
   return s;
 }
