@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "plot/curve_chart.h"
 #include "plot/distribution_chart.h"
 #include "plot/html_page.h"
@@ -15,48 +13,9 @@
 namespace tarven::plot {
 namespace {
 
-std::optional<std::filesystem::path> find_chromium() {
-  if (std::filesystem::exists("/usr/bin/chromium")) return "/usr/bin/chromium";
-  return find_program("chromium", environment_search_path());
-}
-
-#define SKIP_WITHOUT_CHROMIUM()                                                             \
-  const auto chromium = find_chromium();                                                    \
-  if (!chromium)                                                                            \
-  GTEST_SKIP() << "no chromium at /usr/bin/chromium or on PATH (Debian package chromium); " \
-                  "the browser tests need it"
-
-struct Visit {
-  std::vector<std::string> console;  // what the page wrote to the browser's console
-  testing::Image screenshot;
-  std::string failure;  // why the browser gave no screenshot, "" when it did
-};
-
-// One visit in a fresh profile. With logging to standard error, Chromium writes every console
-// message of the page on a line of its own: [..:INFO:CONSOLE:4] "message", source: file:///...
-Visit visit(const std::filesystem::path& chromium, const std::filesystem::path& file,
-            const testing::TempDir& dir) {
-  const auto shot = dir.path() / (file.stem().string() + "-screenshot.png");
-  const SubprocessResult run = run_subprocess(
-      {chromium.string(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-       "--no-first-run", "--disable-background-networking", "--disable-component-update",
-       "--disable-sync",
-       "--user-data-dir=" + (dir.path() / ("profile-" + file.stem().string())).string(),
-       "--enable-logging=stderr", "--v=0", "--hide-scrollbars", "--window-size=1200,900",
-       "--screenshot=" + shot.string(), "file://" + file.string()},
-      std::chrono::seconds(15));
-  Visit v;
-  static const std::regex console_line(R"(:CONSOLE[:(][^\]]*\]\s*(.*))");
-  std::smatch match;
-  for (const std::string& line : testing::lines(run.err)) {
-    if (std::regex_search(line, match, console_line)) v.console.push_back(match[1]);
-  }
-  v.screenshot = testing::read_png(shot);
-  if (!run.succeeded() || v.screenshot.pixels.empty()) {
-    v.failure = run.error + " exit " + std::to_string(run.exit_code) + "\n" + run.err;
-  }
-  return v;
-}
+using testing::find_chromium;
+using testing::visit;
+using testing::Visit;
 
 TEST(Browser, ConsoleCheckSeesWhatAPageLogs) {
   SKIP_WITHOUT_CHROMIUM();

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <regex>
 #include <stdexcept>
 
 #include "plot/subprocess.h"
@@ -183,6 +184,37 @@ int count_ink(const Image& image) {
     if (p.a > 0 && (p.r < 240 || p.g < 240 || p.b < 240)) ++count;
   }
   return count;
+}
+
+std::optional<std::filesystem::path> find_chromium() {
+  if (std::filesystem::exists("/usr/bin/chromium")) return "/usr/bin/chromium";
+  return find_program("chromium", environment_search_path());
+}
+
+// One visit in a fresh profile. With logging to standard error, Chromium writes every console
+// message of the page on a line of its own: [..:INFO:CONSOLE:4] "message", source: file:///...
+Visit visit(const std::filesystem::path& chromium, const std::filesystem::path& file,
+            const TempDir& dir) {
+  const auto shot = dir.path() / (file.stem().string() + "-screenshot.png");
+  const SubprocessResult run = run_subprocess(
+      {chromium.string(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+       "--no-first-run", "--disable-background-networking", "--disable-component-update",
+       "--disable-sync",
+       "--user-data-dir=" + (dir.path() / ("profile-" + file.stem().string())).string(),
+       "--enable-logging=stderr", "--v=0", "--hide-scrollbars", "--window-size=1200,900",
+       "--screenshot=" + shot.string(), "file://" + file.string()},
+      std::chrono::seconds(15));
+  Visit v;
+  static const std::regex console_line(R"(:CONSOLE[:(][^\]]*\]\s*(.*))");
+  std::smatch match;
+  for (const std::string& line : lines(run.err)) {
+    if (std::regex_search(line, match, console_line)) v.console.push_back(match[1]);
+  }
+  v.screenshot = read_png(shot);
+  if (!run.succeeded() || v.screenshot.pixels.empty()) {
+    v.failure = run.error + " exit " + std::to_string(run.exit_code) + "\n" + run.err;
+  }
+  return v;
 }
 
 }  // namespace tarven::plot::testing

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,5 +84,24 @@ Image read_png(const std::filesystem::path& file);  // empty when unreadable
 int count_colour(const Image& image, const std::string& hex, int tolerance = 12);
 // Pixels that are not near-white.
 int count_ink(const Image& image);
+
+// Headless Chromium, when installed (Debian package chromium).
+std::optional<std::filesystem::path> find_chromium();
+
+#define SKIP_WITHOUT_CHROMIUM()                                                             \
+  const auto chromium = ::tarven::plot::testing::find_chromium();                           \
+  if (!chromium)                                                                            \
+  GTEST_SKIP() << "no chromium at /usr/bin/chromium or on PATH (Debian package chromium); " \
+                  "the browser tests need it"
+
+struct Visit {
+  std::vector<std::string> console;  // what the page wrote to the browser's console
+  Image screenshot;
+  std::string failure;  // why the browser gave no screenshot, "" when it did
+};
+
+// One visit of a file in a fresh profile, with a screenshot.
+Visit visit(const std::filesystem::path& chromium, const std::filesystem::path& file,
+            const TempDir& dir);
 
 }  // namespace tarven::plot::testing
