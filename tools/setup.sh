@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 # Boost.Math for the closed forms and the rates; the plot tests read charts back with libxml2
 # and libpng, check files with xmllint and draw PNG pictures with rsvg-convert.
 packages=(g++ cmake make libgsl-dev libboost-dev libgtest-dev libbenchmark-dev
-          libxml2-dev libxml2-utils libpng-dev librsvg2-bin)
+          libxml2-dev libxml2-utils libpng-dev librsvg2-bin libcli11-dev nlohmann-json3-dev parallel)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
