@@ -5,7 +5,6 @@
 
 #include "model/dist_memo.h"
 #include "model/prescreened.h"
-#include "model/window.h"
 #include "numlib/lbeta.h"
 #include "numlib/quadpack.h"
 
@@ -93,11 +92,11 @@ double minority_normaliser(PairState& s) {
 }  // namespace
 
 double fun(double x, PairState& s) {
-  if (x <= kWindowLow) return 0.0;
+  const Population& p = *s.population;
+  if (x <= p.window.low) return 0.0;
   if (s.cancel != nullptr && s.cancel->load(std::memory_order_relaxed)) [[unlikely]]
     return 0.0;
 
-  const Population& p = *s.population;
   const DistEntry e = density_and_dist(x, Group::kMajority, s);
   const int hi = p.nmaj - s.iorder;
   const int lo = s.iorder - 1;
@@ -109,8 +108,8 @@ double fun(double x, PairState& s) {
   // The inner integration runs even when this value is known to be 0, so that the same
   // diagnostics are reported whatever the abscissa.
   const gsl_function inner_f{&fu1_callback, &s};
-  const numlib::QuadResult inner = numlib::DQAGE(inner_f, kWindowLow, x, kInnerEpsAbs, kInnerEpsRel,
-                                                 numlib::kGaussKronrod61, s.inner_work);
+  const numlib::QuadResult inner = numlib::DQAGE(
+      inner_f, p.window.low, x, kInnerEpsAbs, kInnerEpsRel, numlib::kGaussKronrod61, s.inner_work);
   if (inner.ier != 0) [[unlikely]]
     s.diagnostics->report(
         Diagnostic{DiagnosticSource::kInner, inner.ier, x, inner.abserr, inner.last});

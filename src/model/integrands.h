@@ -9,7 +9,8 @@
 
 namespace tarven::model {
 
-// Outer integrand. Exactly 0 for x at or below the window's lower end, and when s.cancel is set;
+// Outer integrand. Exactly 0 for x at or below the window's lower end (population.window.low),
+// and when s.cancel is set;
 // otherwise sets s.lbeta2 and integrates fu1 from the window's lower end to x with DQAGE (EPSABS
 // 5e-9, EPSREL 5e-6, 61-point rule, s.inner_work). An abnormal inner integration is reported
 // (DiagnosticSource::kInner) and its estimate used.

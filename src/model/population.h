@@ -6,6 +6,15 @@
 
 namespace tarven::model {
 
+// An interval of predictor scores.
+struct Window {
+  double low = 0.0;
+  double high = 0.0;
+};
+
+// The window of the nested evaluation, as the program has always used it.
+inline constexpr Window kStandardWindow{-6.5, 6.5};
+
 struct Population {
   double rsq2pi = 0.0;  // 1/sqrt(2*pi), formed as the program always formed it
   double es = 0.0;      // effect size: majority predictor mean minus minority mean
@@ -14,6 +23,10 @@ struct Population {
   int nmaj = 0;
   int nmin = 0;
   int nsel = 0;
+  // The nested evaluation's integration window: the outer integral of a pair runs over it
+  // (narrowed on retries), fun's inner integral starts at its lower end. kStandardWindow unless
+  // the groups lie so far out that it must follow them (model/window.h).
+  Window window = kStandardWindow;
 
   // Use the values below instead of forming them again in every call. They have the bits of the
   // recomputed ones; switching this off gives the evaluation exactly as the formulas are written,

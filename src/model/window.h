@@ -11,8 +11,8 @@
 
 namespace tarven::model {
 
-inline constexpr double kWindowLow = -6.5;
-inline constexpr double kWindowHigh = 6.5;
+inline constexpr double kWindowLow = kStandardWindow.low;
+inline constexpr double kWindowHigh = kStandardWindow.high;
 
 // Probability that a sample of p.nmaj majority and p.nmin minority applicants has its best
 // majority score above kWindowHigh or the worst score of either group below kWindowLow. Uses three

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstddef>
 
-#include "model/window.h"
-
 namespace tarven::engine::nested {
 
 namespace {
@@ -25,8 +23,8 @@ constexpr double kNarrowingStep = 0.1;
 
 }  // namespace
 
-Enumeration enumerate_pairs(const model::PairPlan& plan, PairSource& source,
-                            EnumerationListener& listener) {
+Enumeration enumerate_pairs(const model::PairPlan& plan, const model::Window& window,
+                            PairSource& source, EnumerationListener& listener) {
   Enumeration e;
   e.jlow = plan.jlow;
   e.npair = plan.npair;
@@ -60,8 +58,8 @@ Enumeration enumerate_pairs(const model::PairPlan& plan, PairSource& source,
       }
       // Computed from n each time rather than by repeated subtraction, so that both ends stay
       // mirror images and the n-th interval does not depend on rounding of the earlier ones.
-      record.a = model::kWindowLow + kNarrowingStep * n;
-      record.b = model::kWindowHigh - kNarrowingStep * n;
+      record.a = window.low + kNarrowingStep * n;
+      record.b = window.high - kNarrowingStep * n;
       record.attempt = source.attempt(k, i, j, record.a, record.b);
       if (listener.stopped()) {
         e.stopped = true;

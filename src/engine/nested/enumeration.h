@@ -9,6 +9,7 @@
 
 #include "engine/nested/pair_probability.h"
 #include "model/pair_plan.h"
+#include "model/population.h"
 
 namespace tarven::engine::nested {
 
@@ -73,9 +74,10 @@ struct Enumeration {
   bool stopped = false;     // the evaluation stopped during the enumeration
 };
 
-// Runs the enumeration over the plan's pairs, telling the listener about every attempt. Expects
-// nmaj >= 1, nmin >= 1 and 1 <= nsel <= nmaj + nmin.
-Enumeration enumerate_pairs(const model::PairPlan& plan, PairSource& source,
-                            EnumerationListener& listener);
+// Runs the enumeration over the plan's pairs, telling the listener about every attempt. The first
+// attempt of a pair integrates over `window`, each retry over one narrowed by 0.1 at each end.
+// Expects nmaj >= 1, nmin >= 1 and 1 <= nsel <= nmaj + nmin.
+Enumeration enumerate_pairs(const model::PairPlan& plan, const model::Window& window,
+                            PairSource& source, EnumerationListener& listener);
 
 }  // namespace tarven::engine::nested

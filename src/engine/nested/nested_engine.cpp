@@ -73,7 +73,7 @@ Enumeration evaluate_pairs_nested(const model::Population& population,
     source =
         std::make_unique<SerialPairSource>(population, memo.get(), listener, listener.stop_flag());
   HookedPairSource hooked(*source, settings, listener);
-  return enumerate_pairs(plan, hooked, listener);
+  return enumerate_pairs(plan, population.window, hooked, listener);
 }
 
 }  // namespace tarven::engine::nested

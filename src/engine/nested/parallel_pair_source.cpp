@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "model/integrands.h"
-#include "model/window.h"
 
 namespace tarven::engine::nested {
 
@@ -22,7 +21,7 @@ ParallelPairSource::ParallelPairSource(const model::Population& population, mode
   // so the extra pairs only use threads that would otherwise wait, and little is thrown away when
   // the enumeration stops early.
   lookahead_ = count;
-  warm_nodes_ = outer_nodes_backwards(model::kWindowLow, model::kWindowHigh);
+  warm_nodes_ = outer_nodes_backwards(population.window.low, population.window.high);
   workers_.reserve(static_cast<std::size_t>(count));
   for (int t = 0; t < count; ++t) {
     auto worker = std::make_unique<Worker>(population, discarding_);
@@ -71,8 +70,8 @@ void ParallelPairSource::integrate(Worker& worker, int k) {
   state.iorder = plan_.i(k);
   state.jorder = plan_.j(k);
   state.diagnostics = &job.events;
-  const PairAttempt result =
-      attempt_pair(state, worker.outer_work, model::kWindowLow, model::kWindowHigh);
+  const PairAttempt result = attempt_pair(state, worker.outer_work, state.population->window.low,
+                                          state.population->window.high);
   {
     std::lock_guard lock(mutex_);
     job.result = result;
@@ -102,7 +101,7 @@ void ParallelPairSource::warm(Worker& worker, int k) {
 
 PairAttempt ParallelPairSource::attempt(int k, int i, int j, double a, double b) {
   const bool planned = k >= 1 && k <= plan_.npair && i == plan_.i(k) && j == plan_.j(k) &&
-                       a == model::kWindowLow && b == model::kWindowHigh;
+                       a == caller_.population->window.low && b == caller_.population->window.high;
   if (planned) {
     Job& job = jobs_[static_cast<std::size_t>(k)];
     std::unique_lock lock(mutex_);

@@ -92,7 +92,8 @@ class RecordingListener : public EnumerationListener {
 
 Enumeration enumerate(int nmaj, int nmin, int nsel, PairSource& source,
                       RecordingListener& listener) {
-  return enumerate_pairs(model::make_pair_plan(nmaj, nmin, nsel), source, listener);
+  return enumerate_pairs(model::make_pair_plan(nmaj, nmin, nsel), model::kStandardWindow, source,
+                         listener);
 }
 
 // --- mapping of w to the pair (i, j) ------------------------------------------------------------
