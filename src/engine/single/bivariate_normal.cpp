@@ -5,6 +5,7 @@
 #include <boost/math/quadrature/gauss.hpp>
 #include <boost/math/special_functions/owens_t.hpp>
 #include <cmath>
+#include <limits>
 
 #include "engine/single/gauss_kronrod.h"
 #include "engine/single/math_policy.h"
@@ -123,6 +124,10 @@ double ray_shadow(double h, double d) {
 
 double bivariate_normal_upper(double h, double k, double rho) {
   if (std::isnan(h) || std::isnan(k) || std::isnan(rho)) return std::nan("");
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  if (h == kInf || k == kInf) return 0.0;
+  if (h == -kInf) return normal_sf(k);
+  if (k == -kInf) return normal_sf(h);
   if (rho >= 1.0) return normal_sf(std::max(h, k));
   if (rho <= -1.0) return -k > h ? normal_cdf(-k) - normal_cdf(h) : 0.0;
   const double sigma = std::sqrt((1.0 - rho) * (1.0 + rho));

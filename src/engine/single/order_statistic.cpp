@@ -27,15 +27,22 @@ OrderStatistic::OrderStatistic(int k, int n)
   }
 }
 
-// Relative to the centre the two powers of the density become (a-1) log(1 + d/m) and
-// (b-1) log(1 - d/(1-m)), d = u - m taken from whichever of u and 1 - u is the smaller: each is of
-// the size of the density's own variation, not of a log u, so no large terms cancel and the result
-// is as accurate as u itself allows.
+// Relative to the centre the two powers become (a-1) log(u/m) and (b-1) log((1-u)/(1-m)). Near
+// the mode both are taken as log1p of +-d, d = u - m from whichever of u and 1 - u is the smaller,
+// so that the rounding of d, which the two terms share, cancels as it does in the density itself;
+// far below the mode log1p would lose its argument's digits near -1, and the ratio u/m, or
+// (1-u)/(1-m) above it, is taken directly from the small side instead.
 double OrderStatistic::density(const Tails& u) const {
   const double d = u.cdf <= u.sf ? u.cdf - centre_ : centre_complement_ - u.sf;
   double log_density = log_density_at_centre_;
-  if (a_ > 1.0) log_density += (a_ - 1.0) * std::log1p(d / centre_);
-  if (b_ > 1.0) log_density += (b_ - 1.0) * std::log1p(-d / centre_complement_);
+  if (a_ > 1.0) {
+    const double x = d / centre_;
+    log_density += (a_ - 1.0) * (x < -0.5 ? std::log(u.cdf / centre_) : std::log1p(x));
+  }
+  if (b_ > 1.0) {
+    const double y = -d / centre_complement_;
+    log_density += (b_ - 1.0) * (y < -0.5 ? std::log(u.sf / centre_complement_) : std::log1p(y));
+  }
   return std::exp(log_density);
 }
 

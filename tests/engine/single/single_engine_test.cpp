@@ -1,0 +1,215 @@
+#include "engine/single/single_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <boost/math/distributions/hypergeometric.hpp>
+#include <boost/math/quadrature/gauss_kronrod.hpp>
+#include <boost/math/special_functions/beta.hpp>
+#include <boost/math/special_functions/erf.hpp>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "reference.h"
+
+namespace tarven::engine::single {
+namespace {
+
+// A problem as the user states it, with the hires and the retention rate.
+struct Stated {
+  int nmaj, nmin, nsel;
+  double es, rho, retention;
+};
+
+SingleProblem problem_of(const Stated& s) {
+  const double zcut = std::sqrt(2.0) * boost::math::erfc_inv(2.0 * s.retention);
+  return SingleProblem{s.nmaj, s.nmin, s.es, s.rho, zcut};
+}
+
+int first_w(const Stated& s) {
+  return std::max(s.nsel - s.nmaj, 0);
+}
+int last_w(const Stated& s) {
+  return std::min(s.nsel, s.nmin) - 1;
+}
+int rank_min(const Stated& s, int w) {
+  return s.nmin - w;
+}
+int rank_maj(const Stated& s, int w) {
+  return s.nmaj - s.nsel + w + 1;
+}
+
+// The hypergeometric distribution function of the minority hires, summed from Boost's mass at
+// the mode outward through the exact ratio of successive masses.
+std::vector<double> hypergeometric_cdf(const Stated& s) {
+  const int lo = first_w(s), hi = std::min(s.nsel, s.nmin);
+  const boost::math::hypergeometric_distribution<double> dist(s.nmin, s.nsel, s.nmaj + s.nmin);
+  const int mode = std::clamp(static_cast<int>(boost::math::mode(dist)), lo, hi);
+  std::vector<double> mass(hi - lo + 1);
+  mass[mode - lo] = boost::math::pdf(dist, mode);
+  const auto ratio = [&s](int m) {  // mass(m + 1) / mass(m)
+    return (double(s.nmin - m) * double(s.nsel - m)) /
+           (double(m + 1) * double(s.nmaj - s.nsel + m + 1));
+  };
+  for (int m = mode; m < hi; ++m) mass[m + 1 - lo] = mass[m - lo] * ratio(m);
+  for (int m = mode; m > lo; --m) mass[m - 1 - lo] = mass[m - lo] / ratio(m - 1);
+  std::vector<double> cdf(mass.size());
+  double below = 0.0, above = 0.0;
+  for (std::size_t m = 0; m < mass.size(); ++m) cdf[m] = below += mass[m];
+  // Near one the distribution function is better as one minus the upper sum.
+  for (std::size_t m = mass.size(); m-- > 0;) {
+    if (cdf[m] > 0.5) cdf[m] = 1.0 - above;
+    above += mass[m];
+  }
+  return cdf;
+}
+
+// At es = 0 both groups share one distribution, whatever the screening, so the order of the
+// applicants is a random permutation and M is hypergeometric.
+TEST(SingleEngine, EqualMeansGiveTheHypergeometricDistribution) {
+  for (const Stated s :
+       {Stated{7, 3, 4, 0.0, 0.3, 0.6}, Stated{240, 60, 60, 0.0, 0.5, 0.3},
+        Stated{50, 50, 30, 0.0, -0.999, 1e-6}, Stated{1000, 10, 500, 0.0, 0.7, 0.01},
+        Stated{24000, 6000, 3000, 0.0, 0.4, 0.5}}) {
+    const SingleEngine engine(problem_of(s));
+    const std::vector<double> cdf = hypergeometric_cdf(s);
+    for (int w = first_w(s); w <= last_w(s); ++w) {
+      const PairValue p = engine.cumulative(rank_maj(s, w), rank_min(s, w));
+      ASSERT_NEAR(p.value, cdf[w - first_w(s)], 1e-13) << s.nmaj << " " << s.nmin << " w " << w;
+      ASSERT_TRUE(p.converged);
+    }
+  }
+}
+
+// P(minority j-th < majority i-th) by the definition: the majority order statistic's density
+// against the minority one's distribution function, over a window found by bisection on the
+// reference distribution itself, all in 50 digits.
+double reference_cumulative(const Stated& s, int w) {
+  using reference::Real;
+  const SingleProblem p = problem_of(s);
+  const reference::Group maj(p.es, p.rho, p.zcut), min(0.0, p.rho, p.zcut);
+  const Real a = rank_maj(s, w), b = s.nmaj - a + 1;
+  const Real c = rank_min(s, w), d = s.nmin - c + 1;
+  const auto integrand = [&](const Real& x) {
+    return boost::math::ibeta_derivative(a, b, maj.cdf(x)) * maj.pdf(x) *
+           boost::math::ibeta(c, d, min.cdf(x));
+  };
+  const auto bisect = [&](bool upper) {
+    double lo = p.es - 20.0, hi = p.es + 20.0;
+    for (int step = 0; step < 40; ++step) {
+      const double mid = 0.5 * (lo + hi);
+      const Real u = maj.cdf(mid);
+      const bool inside =
+          upper ? boost::math::ibetac(a, b, u) > 1e-22 : boost::math::ibeta(a, b, u) >= 1e-22;
+      (inside == upper ? lo : hi) = mid;
+    }
+    return upper ? hi : lo;
+  };
+  return static_cast<double>(boost::math::quadrature::gauss_kronrod<Real, 31>::integrate(
+      integrand, Real(bisect(false)), Real(bisect(true)), 12, Real(1e-16)));
+}
+
+void expect_reference(const Stated& s, int w) {
+  const PairValue p = SingleEngine(problem_of(s)).cumulative(rank_maj(s, w), rank_min(s, w));
+  EXPECT_NEAR(p.value, reference_cumulative(s, w), 1e-12);
+  EXPECT_TRUE(p.converged);
+}
+
+TEST(SingleEngine, AgreesWithExtendedPrecisionOnATypicalPair) {
+  expect_reference(Stated{240, 60, 60, 1.0, 0.5, 0.3}, 10);
+}
+
+// The majority order statistic has a standard deviation of about 0.01 here.
+TEST(SingleEngine, AgreesWithExtendedPrecisionOnANarrowPeak) {
+  expect_reference(Stated{24000, 6000, 3000, 0.8, 0.4, 0.5}, 150);
+}
+
+TEST(SingleEngine, AgreesWithExtendedPrecisionAtLargeEffectSizes) {
+  expect_reference(Stated{160, 40, 20, 3.0, 0.5, 0.2}, 1);
+  expect_reference(Stated{160, 40, 1, 2.0, 0.5, 0.2}, 0);
+}
+
+TEST(SingleEngine, AgreesWithExtendedPrecisionUnderStrongNegativeScreening) {
+  expect_reference(Stated{50, 30, 20, 1.5, -0.95, 0.01}, 6);
+}
+
+TEST(SingleEngine, CumulativeProbabilitiesRiseWithTheMinorityHires) {
+  const Stated s{800, 200, 100, 0.8, 0.4, 0.5};
+  const SingleEngine engine(problem_of(s));
+  double previous = 0.0;
+  for (int w = first_w(s); w <= last_w(s); ++w) {
+    const PairValue p = engine.cumulative(rank_maj(s, w), rank_min(s, w));
+    EXPECT_GE(p.value, previous - 1e-15) << w;
+    EXPECT_LE(p.value, 1.0);
+    EXPECT_TRUE(p.converged) << w;
+    previous = p.value;
+  }
+}
+
+// With one hire, M <= 0 means the best minority applicant is below the best majority one. Without
+// correlated screening the groups are plain normals and that probability is one integral of
+// normal distribution functions.
+TEST(SingleEngine, OneHireIsTheBestMinorityBelowTheBestMajority) {
+  using Kronrod = boost::math::quadrature::gauss_kronrod<double, 61>;
+  const auto phi = [](double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); };
+  for (const double es : {2.0, 5.0, 10.0}) {
+    const Stated s{160, 40, 1, es, 0.0, 0.2};
+    const auto integrand = [&](double x) {
+      // d/dx Phi(x - es)^nmaj times Phi(x)^nmin
+      return s.nmaj * std::exp(-0.5 * (x - es) * (x - es)) / std::sqrt(2.0 * M_PI) *
+             std::pow(phi(x - es), s.nmaj - 1) * std::pow(phi(x), s.nmin);
+    };
+    const double want = Kronrod::integrate(integrand, es - 6.0, es + 9.0, 30, 1e-15);
+    EXPECT_NEAR(SingleEngine(problem_of(s)).cumulative(s.nmaj, s.nmin).value, want, 1e-13);
+  }
+}
+
+// One applicant per group: P(X_min < X_maj) is an integral over the minority's predictor of the
+// chance that the majority applicant, screened alike, lies above it.
+TEST(SingleEngine, TwoApplicantsAgreeWithTheBivariateForm) {
+  using Kronrod = boost::math::quadrature::gauss_kronrod<double, 61>;
+  const Stated s{1, 1, 1, 1.0, 0.6, 0.2};
+  const SingleProblem p = problem_of(s);
+  const reference::Group maj(p.es, p.rho, p.zcut), min(0.0, p.rho, p.zcut);
+  const auto integrand = [&](double x) {
+    return static_cast<double>(min.pdf(x) * (1 - maj.cdf(x)));
+  };
+  const double want = Kronrod::integrate(integrand, -8.0, 12.0, 30, 1e-15);
+  EXPECT_NEAR(SingleEngine(p).cumulative(1, 1).value, want, 1e-13);
+}
+
+TEST(SingleEngine, RanksOutsideTheGroupsAreRefused) {
+  const SingleEngine engine(SingleProblem{10, 5, 0.5, 0.3, 0.0});
+  for (const auto& [i, j] : {std::pair{0, 1}, std::pair{11, 1}, std::pair{1, 0}, std::pair{1, 6}}) {
+    const PairValue p = engine.cumulative(i, j);
+    EXPECT_TRUE(std::isnan(p.value));
+    EXPECT_FALSE(p.converged);
+  }
+}
+
+// cumulative() is const and keeps nothing between calls: two threads sharing one engine must see
+// exactly what one thread sees.
+TEST(SingleEngine, ConcurrentCallsGiveTheSerialBits) {
+  const Stated s{240, 60, 60, 1.0, 0.5, 0.3};
+  const SingleEngine engine(problem_of(s));
+  const int count = last_w(s) - first_w(s) + 1;
+  std::vector<double> serial(count), shared(count);
+  for (int n = 0; n < count; ++n) {
+    const int w = first_w(s) + n;
+    serial[n] = engine.cumulative(rank_maj(s, w), rank_min(s, w)).value;
+  }
+  const auto work = [&](int parity) {
+    for (int n = parity; n < count; n += 2) {
+      const int w = first_w(s) + n;
+      shared[n] = engine.cumulative(rank_maj(s, w), rank_min(s, w)).value;
+    }
+  };
+  std::thread other(work, 1);
+  work(0);
+  other.join();
+  EXPECT_EQ(serial, shared);
+}
+
+}  // namespace
+}  // namespace tarven::engine::single
