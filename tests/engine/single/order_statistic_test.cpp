@@ -36,18 +36,5 @@ TEST(OrderStatistic, DensityMatchesTheBetaDensity) {
   }
 }
 
-TEST(OrderStatistic, WindowEndsLeaveOutWhatWasAsked) {
-  for (const Rank r : kRanks) {
-    const OrderStatistic stat(r.k, r.n);
-    for (const double p : {1e-20, 1e-6}) {
-      const double below = stat.below(stat.lower_end(p));
-      const double above = stat.above(stat.upper_end(p));
-      EXPECT_NEAR(below, p, 1e-6 * p) << r.k << " of " << r.n;
-      EXPECT_NEAR(above, p, 1e-6 * p) << r.k << " of " << r.n;
-      EXPECT_NEAR(stat.below(stat.lower_end(p)) + stat.above(stat.lower_end(p)), 1.0, 2.3e-16);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace tarven::engine::single
