@@ -71,21 +71,21 @@ double ray_shadow_integral(double h, double d) {
 
 // P(X > h, Y > k) for h < 0 <= k and rho < 0, where the closed form cancels: the integral over y >
 // k of phi(y) * P(X > h | Y = y) = phi(y) * Q((h - rho y) / sigma), Q the upper normal tail. With
-// beta = -rho / sigma > 0 the tail factor only falls as y grows.
-double upper_orthant_integral(double h, double k, double rho, double sigma) {
-  const double alpha = h / sigma;
+// beta = -rho / sigma > 0 the tail factor only falls as y grows; y0 = (h - rho k) / sigma is its
+// argument at y = k.
+double upper_orthant_integral(double k, double rho, double sigma, double y0) {
   const double beta = -rho / sigma;
-  const double y0 = alpha + beta * k;
-  const auto f = [k, alpha, beta](double v) {
-    return std::exp(-v * (k + 0.5 * v)) * normal_sf(alpha + beta * (k + v));
+  const auto f = [k, beta, y0](double v) {
+    return std::exp(-v * (k + 0.5 * v)) * normal_sf(y0 + beta * v);
   };
   // Past y0 >= 0 the hazard of the normal exceeds its argument, so the tail factor falls at least
   // like exp(-(y^2 - y0^2)/2): the exponent below bounds the integrand's decay from above.
   const double rate = k + (y0 > 0.0 ? beta * y0 : 0.0);
   const double curvature = 1.0 + (y0 > 0.0 ? beta * beta : 0.0);
   const std::array<double, 7> levels = exponent_breaks(rate, curvature);
-  // Below y0 < 0 the tail factor stays near one until alpha + beta y reaches zero, and falls
-  // there over a width 1/beta, which for rho near -1 is far narrower than the Gaussian factor's.
+  // Below y0 < 0 the tail factor stays near one until its argument y0 + beta v reaches zero, and
+  // falls there over a width 1/beta, which for rho near -1 is far narrower than the Gaussian
+  // factor's.
   std::array<double, 7 + 7> breaks{};
   int count = 0;
   for (const double v : levels) breaks[count++] = v;
@@ -101,10 +101,11 @@ double upper_orthant_integral(double h, double k, double rho, double sigma) {
 }
 
 // Upper orthant for h, k >= 0 (the origin lies outside both half-planes): the region is the union
-// of the shadows of its two boundary rays.
-double upper_orthant_nonnegative(double h, double k, double rho, double sigma) {
+// of the shadows of its two boundary rays. kh = k - rho h and hk = h - rho k.
+double upper_orthant_nonnegative(double h, double k, double rho, double sigma, double kh,
+                                 double hk) {
   if (h == 0.0 && k == 0.0) return 0.25 + std::asin(rho) * kInv2Pi;
-  return ray_shadow(h, (k - rho * h) / sigma) + ray_shadow(k, (h - rho * k) / sigma);
+  return ray_shadow(h, kh / sigma) + ray_shadow(k, hk / sigma);
 }
 
 }  // namespace
@@ -123,6 +124,10 @@ double ray_shadow(double h, double d) {
 }
 
 double bivariate_normal_upper(double h, double k, double rho) {
+  return bivariate_normal_upper(h, k, rho, k - rho * h, h - rho * k);
+}
+
+double bivariate_normal_upper(double h, double k, double rho, double kh, double hk) {
   if (std::isnan(h) || std::isnan(k) || std::isnan(rho)) return std::nan("");
   constexpr double kInf = std::numeric_limits<double>::infinity();
   if (h == kInf || k == kInf) return 0.0;
@@ -131,18 +136,21 @@ double bivariate_normal_upper(double h, double k, double rho) {
   if (rho >= 1.0) return normal_sf(std::max(h, k));
   if (rho <= -1.0) return -k > h ? normal_cdf(-k) - normal_cdf(h) : 0.0;
   const double sigma = std::sqrt((1.0 - rho) * (1.0 + rho));
-  if (h >= 0.0 && k >= 0.0) return upper_orthant_nonnegative(h, k, rho, sigma);
+  if (h >= 0.0 && k >= 0.0) return upper_orthant_nonnegative(h, k, rho, sigma, kh, hk);
   if (h < 0.0 && k < 0.0) {
     // 1 - Phi(h) - Phi(k) + P(X <= h, Y <= k): all three terms positive.
     return 0.5 * std::erf(-h * kInvSqrt2) + 0.5 * std::erf(-k * kInvSqrt2) +
-           upper_orthant_nonnegative(-h, -k, rho, sigma);
+           upper_orthant_nonnegative(-h, -k, rho, sigma, -kh, -hk);
   }
-  if (h >= 0.0) std::swap(h, k);  // now h < 0 <= k
+  if (h >= 0.0) {  // now h < 0 <= k
+    std::swap(h, k);
+    std::swap(kh, hk);
+  }
   // The shadow of the ray on Y = k, less the part of it cut off by X = h.
-  const double whole = ray_shadow(k, (h - rho * k) / sigma);
-  const double value = whole - ray_shadow(-h, (k - rho * h) / sigma);
+  const double whole = ray_shadow(k, hk / sigma);
+  const double value = whole - ray_shadow(-h, kh / sigma);
   if (value >= kKeepFraction * whole || rho >= 0.0) return std::max(value, 0.0);
-  return upper_orthant_integral(h, k, rho, sigma);
+  return upper_orthant_integral(k, rho, sigma, hk / sigma);
 }
 
 double bivariate_normal_cdf(double h, double k, double rho) {

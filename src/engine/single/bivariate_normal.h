@@ -12,6 +12,11 @@ double bivariate_normal_cdf(double h, double k, double rho);
 // P(X > h, Y > k), the upper orthant.
 double bivariate_normal_upper(double h, double k, double rho);
 
+// The same with kh = k - rho h and hk = h - rho k supplied by a caller that can form them more
+// accurately than floating point does from h, k and rho: for rho near +-1 they are differences of
+// nearly equal terms, and they enter divided by sqrt(1 - rho^2).
+double bivariate_normal_upper(double h, double k, double rho, double kh, double hk);
+
 // Probability that a standard normal point of the plane lies behind a ray as seen from the origin:
 // the ray runs along a line at distance h >= 0 from the origin and starts at signed distance d
 // from the foot of the perpendicular, pointing away from it when d > 0. It is

@@ -18,7 +18,8 @@ constexpr double kFar = 100.0;
 PrescreenedGroup::PrescreenedGroup(const Group& group)
     : mu_(group.mu),
       rho_(group.rho),
-      c_(group.zcut - group.rho * group.mu),
+      zcut_(group.zcut),
+      c_(minus_product(group.zcut, group.rho, group.mu)),
       sigma_(std::sqrt((1.0 - group.rho) * (1.0 + group.rho))),
       retained_(normal_sf(c_)) {
   // X - mu given Z' > c has mean rho * lambda and variance 1 + rho^2 lambda (c - lambda), lambda
@@ -47,24 +48,36 @@ Tails PrescreenedGroup::tails(double x) const {
   const auto from_lower = [this](double lower) {
     return Tails{lower / retained_, 1.0 - lower / retained_};
   };
+  const double e1 = cut_less_rho_t(x);
+  const double e2 = t_less_rho_cut(x);
+  const auto upper_orthant = [&] { return bivariate_normal_upper(t, c_, rho_, e1, e2); };
+  const auto lower_orthant = [&] { return bivariate_normal_upper(-t, c_, -rho_, e1, -e2); };
   if (t >= centre_) {
-    const double upper = bivariate_normal_upper(t, c_, rho_);
-    return upper <= half ? from_upper(upper) : from_lower(bivariate_normal_upper(-t, c_, -rho_));
+    const double upper = upper_orthant();
+    return upper <= half ? from_upper(upper) : from_lower(lower_orthant());
   }
-  const double lower = bivariate_normal_upper(-t, c_, -rho_);
-  return lower <= half ? from_lower(lower) : from_upper(bivariate_normal_upper(t, c_, rho_));
+  const double lower = lower_orthant();
+  return lower <= half ? from_lower(lower) : from_upper(upper_orthant());
+}
+
+double PrescreenedGroup::cut_less_rho_t(double x) const {
+  return minus_product(zcut_, rho_, x);
+}
+
+double PrescreenedGroup::t_less_rho_cut(double x) const {
+  return minus_product(x, rho_, zcut_) - mu_ * sigma_ * sigma_;
 }
 
 double PrescreenedGroup::pdf(double x) const {
   const double t = x - mu_;
   if (std::fabs(t) > kFar) return 0.0;
   if (rho_ == 0.0) return normal_pdf(t);
-  return normal_pdf(t) * normal_sf((c_ - rho_ * t) / sigma_) / retained_;
+  return normal_pdf(t) * normal_sf(cut_less_rho_t(x) / sigma_) / retained_;
 }
 
 double PrescreenedGroup::edge() const {
   if (rho_ == 0.0) return std::numeric_limits<double>::infinity();
-  return mu_ + c_ / rho_;
+  return zcut_ / rho_;
 }
 
 double PrescreenedGroup::quantile(double p) const {

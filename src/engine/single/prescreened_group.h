@@ -47,9 +47,15 @@ class PrescreenedGroup {
 
  private:
   double solve(double target, bool upper) const;
+  // For t = x - mu, the cross terms c - rho t = zcut - rho x and t - rho c of the orthants, formed
+  // from x without the roundings of t and c: they are divided by sigma, which is small when |rho|
+  // is near one.
+  double cut_less_rho_t(double x) const;
+  double t_less_rho_cut(double x) const;
 
   double mu_;
   double rho_;
+  double zcut_;
   double c_;      // zcut - rho * mu: the cut on the standardised screening variable
   double sigma_;  // sqrt(1 - rho^2)
   double retained_;

@@ -28,6 +28,14 @@ inline void exact_square(double x, double& hi, double& lo) {
   exact_product(x, x, hi, lo);
 }
 
+// a - b * x with the product exact: no worse than one rounding of the result even when the two
+// terms nearly cancel.
+inline double minus_product(double a, double b, double x) {
+  double hi, lo;
+  exact_product(b, x, hi, lo);
+  return (a - hi) - lo;
+}
+
 // P(X > x). glibc's erfc is good to about an ulp, but its argument x/sqrt(2) is rounded first, and
 // the tail magnifies that rounding x*x/2 times; the residual of the rounding is put back to first
 // order through the logarithmic derivative of erfc.

@@ -36,9 +36,11 @@ struct Group {
   Real mu, rho, c, q;
   Group(double mu_, double rho_, double zcut)
       : mu(mu_), rho(rho_), c(Real(zcut) - Real(rho_) * Real(mu_)), q(1 - normal_cdf(c)) {}
+  // Clamped: far out the formula's cancellation leaves values a few units of 1e-50 outside.
   Real cdf(const Real& x) const {
     const Real t = x - mu;
-    return (normal_cdf(t) - bivariate_normal_cdf(t, c, rho)) / q;
+    const Real f = (normal_cdf(t) - bivariate_normal_cdf(t, c, rho)) / q;
+    return f < 0 ? Real(0) : f > 1 ? Real(1) : f;
   }
   Real pdf(const Real& x) const {
     const Real t = x - mu;
