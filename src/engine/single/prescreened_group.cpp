@@ -1,5 +1,6 @@
 #include "engine/single/prescreened_group.h"
 
+#include <algorithm>
 #include <boost/math/special_functions/erf.hpp>
 #include <cmath>
 #include <limits>
@@ -123,10 +124,10 @@ double PrescreenedGroup::solve(double target, bool upper) const {
         next = std::isfinite(lo) ? lo + step : hi - step;
       }
     }
-    if (next == x) return x;
+    if (next == x) break;
     x = next;
   }
-  return x;
+  return std::clamp(x, mu_ - kFar, mu_ + kFar);
 }
 
 }  // namespace tarven::engine::single

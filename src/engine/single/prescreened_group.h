@@ -32,7 +32,8 @@ class PrescreenedGroup {
 
   // The x with cdf(x) = p, and the x with sf(x) = s, for p, s in (0, 1); the smaller of p and 1 - p
   // should be given on its own side. Accurate to about 1e-10 relative in the probability: enough to
-  // place search windows, whose effect is measured afterwards.
+  // place search windows, whose effect is measured afterwards. Always finite: within a hundred of
+  // mu, beyond which the tails are exactly 0 and 1.
   double quantile(double p) const;
   double upper_quantile(double s) const;
 
