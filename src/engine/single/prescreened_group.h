@@ -40,9 +40,9 @@ class PrescreenedGroup {
   // P(Z > zcut) for this group: the share of it that was retained.
   double retained() const { return retained_; }
 
-  // Where the screening cuts into the density, which rises from near nothing to the plain normal
-  // over about edge_width() around edge(): sharp when |rho| is near 1. edge() is infinite for
-  // rho = 0.
+  // Where the screening cuts into the density, which passes between near nothing and the plain
+  // normal over about edge_width() around edge(): sharp when |rho| is near 1. edge() is infinite
+  // for rho = 0.
   double edge() const;
   double edge_width() const { return rho_ == 0.0 ? 0.0 : sigma_ / std::fabs(rho_); }
 
@@ -60,7 +60,7 @@ class PrescreenedGroup {
   double c_;      // zcut - rho * mu: the cut on the standardised screening variable
   double sigma_;  // sqrt(1 - rho^2)
   double retained_;
-  double centre_;  // mean of X - mu after screening: where each tail is the smaller one
+  double centre_;  // mean of X - mu after screening, near where the two tails are equal
   double spread_;  // standard deviation of X after screening
 };
 
