@@ -1,15 +1,18 @@
 // Times the straightforward evaluation against the fast one (remembered distribution values, on one
-// thread and on every core) on the typical run and on two large problems. The three run in turn,
+// thread and on every core) and against the single-integral engine (one thread, every core), on
+// the typical run, two large problems and one the nested engine cannot do. The modes run in turn,
 // round after round, so that a slow spell of the machine hits all of them alike; the medians and
-// their ratios are printed at the end. Every fast run must print exactly what the serial run
-// printed, or the benchmark fails.
+// their ratios to the straightforward evaluation are printed at the end. Every fast nested run must
+// print exactly what the serial run printed, and the single-integral engine must print the same on
+// one thread as on every core, or the benchmark fails.
 //
-//   evaluation_bench [--rounds=N] [--problems=typical,large,largest] [Google Benchmark flags]
+//   evaluation_bench [--rounds=N] [--problems=typical,large,largest,huge] [Google Benchmark flags]
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,20 +45,31 @@ class TextUnit : public tarven::console::OutputUnit {
 struct NamedProblem {
   const char* name;
   Problem problem;
+  bool nested;  // small enough for the nested engine
 };
 
 struct Mode {
   const char* name;
   Options options;
+  int same_as;  // the mode whose output this one must repeat (itself when none)
 };
+
+constexpr std::size_t kModes = 5;
 
 std::vector<Mode> modes() {
   Options fast_one = Options::fast();
   fast_one.threads = 1;
+  Options single_one = Options::fast();
+  single_one.engine = tarven::Engine::kSingle;
+  single_one.threads = 1;
+  Options single_all = single_one;
+  single_all.threads = 0;
   // The reference preset: one thread, nothing remembered, every constant recomputed.
-  return {{"serial", Options::reference()},
-          {"fast, 1 thread", fast_one},
-          {"fast, all cores", Options::fast()}};
+  return {{"serial", Options::reference(), 0},
+          {"fast, 1 thread", fast_one, 0},
+          {"fast, all cores", Options::fast(), 0},
+          {"single, 1 thread", single_one, 3},
+          {"single, all cores", single_all, 3}};
 }
 
 struct Run {
@@ -84,7 +98,7 @@ double median(std::vector<double> v) {
 
 struct Summary {
   std::string problem;
-  std::vector<double> medians;  // per mode
+  std::vector<double> medians;  // per mode; NaN for a mode not run
 };
 std::vector<Summary> g_summaries;
 
@@ -93,30 +107,26 @@ void bench_problem(benchmark::State& state, const NamedProblem& named) {
   const std::vector<Mode> all = modes();
   std::vector<std::vector<double>> times(all.size());
   for (auto _ : state) {
-    std::string console;
-    std::string report;
+    std::vector<Run> runs(all.size());
     for (std::size_t m = 0; m < all.size(); ++m) {
-      const Run run = timed_run(named.problem, all[m].options);
-      times[m].push_back(run.seconds);
-      if (m == 0) {
-        console = run.console;
-        report = run.report;
-      } else if (run.console != console || run.report != report) {
+      if (all[m].options.engine == tarven::Engine::kNested && !named.nested) continue;
+      runs[m] = timed_run(named.problem, all[m].options);
+      times[m].push_back(runs[m].seconds);
+      const Run& model = runs[static_cast<std::size_t>(all[m].same_as)];
+      if (runs[m].console != model.console || runs[m].report != model.report) {
         std::fprintf(stderr,
-                     "FAILED: %s: the %s evaluation printed something else than the serial one\n",
-                     named.name, all[m].name);
+                     "FAILED: %s: the %s evaluation printed something else than the %s one\n",
+                     named.name, all[m].name, all[static_cast<std::size_t>(all[m].same_as)].name);
         std::exit(1);
       }
     }
-    state.SetIterationTime(times.back().back());
+    state.SetIterationTime(times[kModes - 1].back());
   }
   Summary summary{named.name, {}};
   for (std::size_t m = 0; m < all.size(); ++m) {
-    summary.medians.push_back(median(times[m]));
-    state.counters[std::string(all[m].name) + " s"] = summary.medians.back();
+    summary.medians.push_back(times[m].empty() ? std::nan("") : median(times[m]));
+    if (!times[m].empty()) state.counters[std::string(all[m].name) + " s"] = summary.medians.back();
   }
-  state.counters["ratio 1 thread"] = summary.medians[0] / summary.medians[1];
-  state.counters["ratio all cores"] = summary.medians[0] / summary.medians[2];
   g_summaries.push_back(summary);
 }
 
@@ -135,7 +145,7 @@ bool listed(std::string_view list, std::string_view name) {
 
 int main(int argc, char** argv) {
   int rounds = 3;
-  std::string wanted = "typical,large,largest";
+  std::string wanted = "typical,large,largest,huge";
   std::vector<char*> rest;
   for (int a = 0; a < argc; ++a) {
     if (std::strncmp(argv[a], "--rounds=", 9) == 0)
@@ -149,14 +159,15 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&rest_count, rest.data());
 
   static const std::vector<NamedProblem> problems = {
-      {"typical", make_problem(10, 7, 4, 0.5, 0.3, 0.6)},
-      {"large", make_problem(300, 240, 60, 1.0, 0.5, 0.3)},
-      {"largest", make_problem(1000, 800, 100, 0.8, 0.4, 0.5)},
+      {"typical", make_problem(10, 7, 4, 0.5, 0.3, 0.6), true},
+      {"large", make_problem(300, 240, 60, 1.0, 0.5, 0.3), true},
+      {"largest", make_problem(1000, 800, 100, 0.8, 0.4, 0.5), true},
+      {"huge", make_problem(30000, 24000, 3000, 0.8, 0.4, 0.5), false},
   };
   for (const NamedProblem& p : problems) {
     if (!listed(wanted, p.name)) continue;
-    // The cheap typical run gets more rounds, for a steadier median.
-    const int n = p.name == std::string_view("typical") ? rounds * 5 : rounds;
+    // The cheap runs get more rounds, for a steadier median.
+    const int n = p.name == std::string_view("typical") || !p.nested ? rounds * 5 : rounds;
     benchmark::RegisterBenchmark(p.name, [&p](benchmark::State& s) { bench_problem(s, p); })
         ->Iterations(n)
         ->UseManualTime()
@@ -165,13 +176,28 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
 
-  std::printf("\nMedians over the rounds (%u hardware threads; outputs identical in every run):\n",
-              std::thread::hardware_concurrency());
-  std::printf("%-9s %12s %16s %17s %10s %10s\n", "problem", "serial s", "fast 1 thread s",
-              "fast all cores s", "ratio 1", "ratio all");
-  for (const Summary& s : g_summaries)
-    std::printf("%-9s %12.3f %16.3f %17.3f %9.1fx %9.1fx\n", s.problem.c_str(), s.medians[0],
-                s.medians[1], s.medians[2], s.medians[0] / s.medians[1],
-                s.medians[0] / s.medians[2]);
+  std::printf(
+      "\nMedians over the rounds in seconds (%u hardware threads), and how many times faster"
+      " than the serial evaluation:\n",
+      std::thread::hardware_concurrency());
+  const std::vector<Mode> all = modes();
+  std::printf("%-8s", "problem");
+  for (const Mode& m : all) std::printf(" %18s", m.name);
+  std::printf("\n");
+  for (const Summary& s : g_summaries) {
+    std::printf("%-8s", s.problem.c_str());
+    for (const double t : s.medians) {
+      if (std::isnan(t)) {
+        std::printf(" %18s", "-");
+      } else if (std::isnan(s.medians[0])) {
+        std::printf(" %17.4fs", t);
+      } else {
+        char cell[64];
+        std::snprintf(cell, sizeof cell, "%.4fs (%.0fx)", t, s.medians[0] / t);
+        std::printf(" %18s", cell);
+      }
+    }
+    std::printf("\n");
+  }
   return 0;
 }

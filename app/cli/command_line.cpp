@@ -37,8 +37,11 @@ void add_questions(CLI::App& command, Questions& q, std::string& engine) {
           "Quantile levels of AI, comma-separated (default 0.05,0.1,0.25,0.5,0.75,0.9,0.95)")
       ->delimiter(',')
       ->type_name("LIST");
-  command.add_option("--engine", engine, "Evaluation engine: nested")
-      ->check(CLI::IsMember({"nested"}))
+  command
+      .add_option("--engine", engine,
+                  "Evaluation engine: single (one exact integral per split, the default) or "
+                  "nested (the dialogue's nested integrations)")
+      ->check(CLI::IsMember({"single", "nested"}))
       ->type_name("ENGINE");
   command.add_option("--threads", q.threads, "Threads per evaluation (0 = all cores)")
       ->check(CLI::NonNegativeNumber)
@@ -47,8 +50,7 @@ void add_questions(CLI::App& command, Questions& q, std::string& engine) {
 }
 
 Engine engine_of(const std::string& name) {
-  (void)name;
-  return Engine::kNested;
+  return name == "nested" ? Engine::kNested : Engine::kSingle;
 }
 
 std::string read_whole(const std::string& path, std::string& text) {
@@ -119,7 +121,7 @@ int run_command_line(int argc, const char* const* argv) {
 
   // tarven run
   RunSettings run;
-  std::string run_engine = "nested";
+  std::string run_engine = "single";
   CLI::App* run_command = app.add_subcommand("run", "Evaluate one scenario given by flags");
   const char* const flags[] = {"--n-total", "--n-majority", "--n-hired",
                                "--d",       "--rho",        "--retention"};
@@ -151,7 +153,7 @@ int run_command_line(int argc, const char* const* argv) {
   // tarven grid
   GridSettings grid;
   grid.questions.threads = 1;  // scenarios run side by side; one thread each by default
-  std::string grid_engine = "nested";
+  std::string grid_engine = "single";
   std::string shard;
   std::string grid_html;
   CurveRequest grid_curves;

@@ -127,6 +127,15 @@ ScenarioOutcome evaluate_scenario(const ScenarioInput& input, const Questions& q
     out.result = evaluate(p, options);
     out.status = status_of(out.result.status);
     out.error = error_of(out.result);
+    for (const PairResult& pair : out.result.pairs) {
+      if (out.status == ScenarioStatus::kOk && !pair.converged) {
+        // The value is there, but not to the accuracy the engine promises: not ok.
+        out.status = ScenarioStatus::kNumericalError;
+        out.error = "the integral of pair " + std::to_string(pair.k) +
+                    " did not reach its tolerance (error estimate " +
+                    std::to_string(pair.error_estimate) + ")";
+      }
+    }
     if (out.status == ScenarioStatus::kOk) {
       std::vector<Split> splits;
       splits.reserve(out.result.distribution.size());
@@ -150,6 +159,7 @@ ScenarioOutcome evaluate_scenario(const ScenarioInput& input, const Questions& q
     }
     const double majority_share = static_cast<double>(p.n_majority()) / p.n_total();
     const double hired_share = static_cast<double>(p.n_hired()) / p.n_total();
+    out.population = population_values(p).value;
     out.population_unscreened =
         unscreened_population_values(majority_share, hired_share, p.d()).value;
   } catch (const std::bad_alloc&) {

@@ -31,7 +31,7 @@ struct Questions {
   std::vector<std::string> thresholds{"0.8"};  // decimal text, in the order given
   double alpha = 0.05;
   std::vector<double> quantiles{kDefaultQuantileLevels.begin(), kDefaultQuantileLevels.end()};
-  Engine engine = Engine::kNested;
+  Engine engine = Engine::kSingle;
   int threads = 0;      // threads per evaluation, 0 = all cores
   bool timing = false;  // measure the processor time of each scenario
 };

@@ -13,6 +13,8 @@ std::string engine_name(Engine engine) {
   switch (engine) {
     case Engine::kNested:
       return "nested";
+    case Engine::kSingle:
+      return "single";
   }
   return "";
 }

@@ -9,9 +9,14 @@ namespace tarven {
 
 enum class Engine {
   kNested,  // three nested adaptive integrations per pair, as the formulas are written
+  // One integral per split with the closed forms inside: exact to 1e-12 over the whole real line,
+  // hundreds of times faster; no window, no retries, no abandonment.
+  kSingle,
 };
 
 struct Options {
+  // The nested engine is the default, so that the dialogue's report keeps every digit it has
+  // always printed; the command line chooses the single-integral engine.
   Engine engine = Engine::kNested;
   int threads = 0;   // threads evaluating pairs; 0 = one per available core
   bool memo = true;  // remember distribution values across integrand calls

@@ -138,4 +138,10 @@ Outcome<PopulationValues> population_values(double majority_share, double hired_
 Outcome<PopulationValues> unscreened_population_values(double majority_share, double hired_share,
                                                        double d);
 
+// The large-sample values of a problem, in its own pre-screened applicant population: the majority
+// share and the hired share are the problem's, each group's survival function is that of its
+// pre-screened predictor. An error where the hired share is not strictly between 0 and 1.
+class Problem;
+Outcome<PopulationValues> population_values(const Problem& problem);
+
 }  // namespace tarven

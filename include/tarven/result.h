@@ -45,11 +45,14 @@ struct PairResult {
   int w = 0;
   int i = 0;
   int j = 0;
-  double a = 0.0;  // the integration interval of the attempt (nested engine)
+  double a = 0.0;  // the integration interval of the attempt (the whole line: -inf, inf)
   double b = 0.0;
   double lbeta1 = 0.0;  // ln B(n_majority - i + 1, i)
   double value = 0.0;   // the probability as computed
   double error_estimate = 0.0;
+  // The integral reached its tolerance (single-integral engine; the nested engine's decisions are
+  // its outcome).
+  bool converged = true;
   PairOutcome outcome = PairOutcome::kAccepted;
   double stored = 0.0;  // the value kept for the pair (accepted, capped or saturated)
   bool accepted() const {

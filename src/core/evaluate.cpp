@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <new>
 #include <thread>
 
@@ -9,10 +10,12 @@
 #include "core/group_means.h"
 #include "core/summary.h"
 #include "engine/nested/nested_engine.h"
+#include "engine/single/single_evaluation.h"
 #include "model/diagnostics.h"
 #include "model/pair_plan.h"
 #include "model/population.h"
 #include "model/window.h"
+#include "numlib/lbeta.h"
 #include "numlib/messages.h"
 #include "numlib/quadpack.h"
 
@@ -76,6 +79,7 @@ class Evaluation final : public engine::nested::NestedListener {
       : observer_(observer), cancel_(cancel) {}
 
   void run(const Problem& problem, const Options& options);
+  void run_single(const Problem& problem, const model::PairPlan& plan, const Options& options);
   void out_of_memory() { result_.status = Status::kOutOfMemory; }
   Result take();
 
@@ -115,6 +119,11 @@ void Evaluation::run(const Problem& problem, const Options& options) {
       model::make_pair_plan(problem.n_majority(), problem.n_minority(), problem.n_hired());
   if (observer_ != nullptr) observer_->pairs_started(plan.npair);
 
+  if (options.engine == Engine::kSingle) {
+    run_single(problem, plan, options);
+    return;
+  }
+
   engine::nested::NestedSettings settings;
   settings.threads = thread_count(options);
   settings.memo = options.memo;
@@ -129,6 +138,41 @@ void Evaluation::run(const Problem& problem, const Options& options) {
     return;
   }
   result_.distribution = core::build_distribution(plan, e.prob);
+  core::summarize(result_);
+}
+
+void Evaluation::run_single(const Problem& problem, const model::PairPlan& plan,
+                            const Options& options) {
+  const engine::single::SingleProblem single{problem.n_majority(), problem.n_minority(),
+                                             problem.d(), problem.rho(), problem.cutoff()};
+  const engine::single::SingleEnumeration e =
+      engine::single::evaluate_pairs_single(single, plan, thread_count(options), cancel_);
+  if (e.cancelled || cancelled()) return;
+
+  std::vector<double> cumulative(e.values.size());
+  result_.pairs.reserve(e.values.size());
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  for (int k = 1; k <= plan.npair; ++k) {
+    const engine::single::PairValue& v = e.values[static_cast<std::size_t>(k) - 1];
+    PairResult p;
+    p.k = k;
+    p.w = plan.w(k);
+    p.i = plan.i(k);
+    p.j = plan.j(k);
+    p.a = -kInfinity;
+    p.b = kInfinity;
+    p.lbeta1 =
+        numlib::DLBETA(static_cast<double>(plan.nmaj - p.i + 1), static_cast<double>(p.i)).value;
+    p.value = v.value;
+    p.error_estimate = v.abserr;
+    p.converged = v.converged;
+    p.outcome = PairOutcome::kAccepted;
+    p.stored = v.value;
+    cumulative[static_cast<std::size_t>(k) - 1] = v.value;
+    result_.pairs.push_back(p);
+    if (observer_ != nullptr) observer_->pair(result_.pairs.back());
+  }
+  result_.distribution = core::build_distribution(plan, cumulative);
   core::summarize(result_);
 }
 

@@ -217,3 +217,55 @@ TEST(Evaluate, ACancelledEvaluationEndsAfterThePairUnderWay) {
 
 }  // namespace
 }  // namespace tarven
+
+namespace tarven {
+namespace {
+
+Options single_engine(int threads) {
+  Options o = Options::fast();
+  o.engine = Engine::kSingle;
+  o.threads = threads;
+  return o;
+}
+
+TEST(Evaluate, TheTwoEnginesAgreeWhereTheNestedOneIsReliable) {
+  // Small problems whose scores lie inside the nested engine's window to within 1e-7.
+  for (const Problem& p :
+       {kTypical, make(40, 30, 12, 0.8, 0.5, 0.3), make(50, 30, 20, 0.6, 0.3, 0.4),
+        make(100, 50, 30, 0.0, 0.99, 0.01), make(60, 30, 10, -0.5, -0.9, 0.9)}) {
+    const Result nested = evaluate(p);
+    const Result single = evaluate(p, single_engine(1));
+    ASSERT_EQ(nested.status, Status::kOk);
+    ASSERT_EQ(single.status, Status::kOk);
+    ASSERT_LT(nested.window_probability, 1e-6);
+    // Every value the nested engine integrated and accepted (saturated and capped pairs are 1 by
+    // its rules, not by integration).
+    int compared = 0;
+    for (const PairResult& pair : nested.pairs) {
+      if (pair.outcome != PairOutcome::kAccepted) continue;
+      const PairResult& exact = single.pairs.at(static_cast<std::size_t>(pair.k) - 1);
+      ASSERT_EQ(exact.k, pair.k);
+      EXPECT_NEAR(pair.value, exact.value, 1e-8)
+          << p.n_total() << " " << p.n_majority() << " pair " << pair.k;
+      ++compared;
+    }
+    EXPECT_GT(compared, 0);
+    for (const PairResult& pair : single.pairs) {
+      EXPECT_TRUE(pair.converged);
+      EXPECT_LT(pair.error_estimate, 1e-12);
+    }
+  }
+}
+
+TEST(Evaluate, TheSingleEngineGivesTheSameBitsOnAnyNumberOfThreads) {
+  const Problem p = make(3000, 2400, 300, 0.8, 0.4, 0.5);
+  expect_same(evaluate(p, single_engine(1)), evaluate(p, single_engine(2)));
+  // Cancelled before the start, nothing is computed.
+  std::atomic<bool> cancel{true};
+  Options o = single_engine(2);
+  o.cancel = &cancel;
+  EXPECT_EQ(evaluate(p, o).status, Status::kCancelled);
+}
+
+}  // namespace
+}  // namespace tarven

@@ -91,7 +91,7 @@ TEST_F(GridFiles, BadRowsAreReportedInPlaceAndTheOthersStillRun) {
     EXPECT_NE(lines[r + 1].find(status[r]), std::string::npos) << lines[r + 1];
   }
   // An invalid row echoes its fields as given and has no results.
-  EXPECT_TRUE(lines[3].starts_with("range,z,10,7,NA,4,0.5,1.5,0.6,NA,nested,invalid,")) << lines[3];
+  EXPECT_TRUE(lines[3].starts_with("range,z,10,7,NA,4,0.5,1.5,0.6,NA,single,invalid,")) << lines[3];
   EXPECT_TRUE(lines[3].ends_with(",NA,NA,NA,NA,NA,NA,1.0.0")) << lines[3];
   // The first and the last row agree with a grid of themselves alone.
   GridSettings alone = settings(
