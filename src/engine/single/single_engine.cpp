@@ -5,13 +5,15 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/single/order_statistic.h"
 #include "model/gauss_kronrod.h"
+#include "model/order_statistic.h"
 
 namespace tarven::engine::single {
 
 using model::integrate_gauss_kronrod;
+using model::OrderStatistic;
 using model::Quadrature;
+using model::quantile_at;
 namespace {
 
 // Each order statistic's window leaves out this probability on either side; what is left out is

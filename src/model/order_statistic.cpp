@@ -1,14 +1,11 @@
-#include "engine/single/order_statistic.h"
+#include "model/order_statistic.h"
 
 #include <boost/math/special_functions/beta.hpp>
 #include <cmath>
 
 #include "model/math_policy.h"
 
-namespace tarven::engine::single {
-
-using model::Accurate;
-using model::Fast;
+namespace tarven::model {
 
 OrderStatistic::OrderStatistic(int k, int n)
     : a_(static_cast<double>(k)), b_(static_cast<double>(n - k + 1)) {
@@ -79,4 +76,4 @@ double quantile_at(const PrescreenedGroup& group, const Tails& u) {
   return u.cdf <= u.sf ? group.quantile(u.cdf) : group.upper_quantile(u.sf);
 }
 
-}  // namespace tarven::engine::single
+}  // namespace tarven::model

@@ -5,11 +5,7 @@
 
 #include "model/prescreened_group.h"
 
-namespace tarven::engine::single {
-
-using model::GroupParameters;
-using model::PrescreenedGroup;
-using model::Tails;
+namespace tarven::model {
 
 class OrderStatistic {
  public:
@@ -40,4 +36,4 @@ class OrderStatistic {
 // The x at which the group's distribution reaches u, from the smaller side of u.
 double quantile_at(const PrescreenedGroup& group, const Tails& u);
 
-}  // namespace tarven::engine::single
+}  // namespace tarven::model

@@ -1,11 +1,11 @@
-#include "engine/single/order_statistic.h"
+#include "model/order_statistic.h"
 
 #include <gtest/gtest.h>
 
 #include <boost/math/special_functions/beta.hpp>
 #include <cmath>
 
-namespace tarven::engine::single {
+namespace tarven::model {
 namespace {
 
 struct Rank {
@@ -37,4 +37,4 @@ TEST(OrderStatistic, DensityMatchesTheBetaDensity) {
 }
 
 }  // namespace
-}  // namespace tarven::engine::single
+}  // namespace tarven::model
