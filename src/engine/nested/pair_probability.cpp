@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "model/integrands.h"
+#include "model/order_statistic.h"
+#include "model/prescreened_group.h"
 #include "numlib/lbeta.h"
 
 namespace tarven::engine::nested {
@@ -15,7 +17,32 @@ namespace {
 constexpr double kOuterEpsAbs = 1e-8;
 constexpr double kOuterEpsRel = 1e-5;
 
+// The mass of the majority order statistic's density left outside its core on each side (about
+// 4.75 standard deviations), and outside the piece integrated on its own (about 7).
+constexpr double kCoreTail = 1e-6;
+constexpr double kPieceTail = 1e-12;
+
 }  // namespace
+
+std::optional<model::Window> narrow_peak(const model::Population& p, int iorder, double a,
+                                         double b) {
+  const model::PrescreenedGroup majority(model::GroupParameters{p.es, p.rho, p.zcut});
+  const model::OrderStatistic statistic(iorder, p.nmaj);
+  const double core_low = model::quantile_at(majority, statistic.lower_end(kCoreTail));
+  const double core_high = model::quantile_at(majority, statistic.upper_end(kCoreTail));
+  const double mode = 0.5 * (core_low + core_high);
+  if (!(mode > a && mode < b)) return std::nullopt;
+  // The two first-level nodes around the mode.
+  std::vector<double> nodes = numlib::gauss_kronrod61_nodes(a, b);
+  std::sort(nodes.begin(), nodes.end());
+  const auto right = std::upper_bound(nodes.begin(), nodes.end(), mode);
+  const double left_node = right == nodes.begin() ? a : *(right - 1);
+  const double right_node = right == nodes.end() ? b : *right;
+  if (!(core_high - core_low < right_node - left_node)) return std::nullopt;
+  const double low = model::quantile_at(majority, statistic.lower_end(kPieceTail));
+  const double high = model::quantile_at(majority, statistic.upper_end(kPieceTail));
+  return model::Window{std::max(low, a), std::min(high, b)};
+}
 
 PairAttempt attempt_pair(model::PairState& s, numlib::QuadWorkspace& outer_work, double a,
                          double b) {
@@ -32,12 +59,30 @@ PairAttempt attempt_pair(model::PairState& s, numlib::QuadWorkspace& outer_work,
   // DQAG is DQAGE followed by the library's message on an abnormal return; the message goes
   // through the state's diagnostics so that a caller can collect it in order.
   const gsl_function f{&model::fun_callback, &s};
-  const numlib::QuadResult r =
-      numlib::DQAGE(f, a, b, kOuterEpsAbs, kOuterEpsRel, numlib::kGaussKronrod61, outer_work);
-  if (r.ier != 0) [[unlikely]]
-    s.diagnostics->report(
-        model::Diagnostic{model::DiagnosticSource::kOuter, r.ier, 0.0, r.abserr, r.last});
-  return PairAttempt{s.lbeta1, r.result, r.abserr};
+  auto integrate = [&](double low, double high) {
+    const numlib::QuadResult r = numlib::DQAGE(f, low, high, kOuterEpsAbs, kOuterEpsRel,
+                                               numlib::kGaussKronrod61, outer_work);
+    if (r.ier != 0) [[unlikely]]
+      s.diagnostics->report(
+          model::Diagnostic{model::DiagnosticSource::kOuter, r.ier, 0.0, r.abserr, r.last});
+    return r;
+  };
+  const std::optional<model::Window> peak = narrow_peak(*s.population, s.iorder, a, b);
+  if (!peak) {
+    const numlib::QuadResult r = integrate(a, b);
+    return PairAttempt{s.lbeta1, r.result, r.abserr};
+  }
+  // Break points around the peak: the piece that holds it is integrated on its own, where the rule
+  // sees it, and the two sides, which hold next to nothing, beside it.
+  PairAttempt attempt{s.lbeta1, 0.0, 0.0};
+  for (const auto& [low, high] :
+       {std::pair{a, peak->low}, std::pair{peak->low, peak->high}, std::pair{peak->high, b}}) {
+    if (!(high > low)) continue;
+    const numlib::QuadResult r = integrate(low, high);
+    attempt.r += r.result;
+    attempt.abserr += r.abserr;
+  }
+  return attempt;
 }
 
 std::vector<double> outer_nodes_backwards(double a, double b) {
