@@ -183,6 +183,11 @@ void ReplacingFile::adopt_target(int fd) {
 
 int ReplacingFile::write(std::string_view text) {
   if (fd_ < 0) return EBADF;
+  // In place, the old content goes at the first write, not before: until then a run that ends
+  // early leaves the file as it was, and after it an interrupted run leaves the beginning of the
+  // new content, never new bytes followed by the old file's tail.
+  if (mode_ == Mode::kInPlace && written_ == 0 && !text.empty() && ::ftruncate(fd_, 0) != 0)
+    return errno;
   const char* p = text.data();
   std::size_t left = text.size();
   while (left > 0) {
@@ -226,11 +231,6 @@ int ReplacingFile::commit() {
 
 void ReplacingFile::discard() noexcept {
   if (mode_ == Mode::kClosed) return;
-  // Untouched if nothing was written; otherwise no new bytes followed by the old file's tail.
-  if (mode_ == Mode::kInPlace && written_ > 0 &&
-      ::ftruncate(fd_, static_cast<off_t>(written_)) != 0) {
-    // nothing more can be done for it
-  }
   ::close(fd_);
   if (mode_ == Mode::kReplacing) ::unlinkat(dirfd_, temporary_.c_str(), 0);
   reset();

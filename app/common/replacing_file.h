@@ -8,8 +8,9 @@
 //
 // Where a rename cannot do the job, the target itself is written:
 // - a target that is not a regular file (a device such as /dev/null, a pipe) as a stream;
-// - a regular file whose directory takes no new file (no write permission there) in place, from
-//   its start, cut at what was written when committed.
+// - a regular file whose directory takes no new file (no write permission there) in place: its
+//   old content is dropped at the first write, so that it holds the beginning of the new content,
+//   never a mixture; ended early, it is incomplete.
 
 #include <cstdint>
 #include <string>
@@ -24,7 +25,7 @@ class ReplacingFile {
   enum class Mode {
     kClosed,
     kReplacing,  // a temporary file beside the target, renamed over it by commit()
-    kInPlace,    // the regular target itself, cut at what was written by commit()
+    kInPlace,    // the regular target itself, emptied at the first write
     kStream,     // a target that is not a regular file, written as it comes
   };
 
@@ -51,15 +52,13 @@ class ReplacingFile {
   std::uint64_t written() const { return written_; }
 
   // Makes what was written the target's content and closes: flushes it to storage, then renames
-  // the temporary file over the target (kReplacing) or cuts the target at the written length
-  // (kInPlace). Returns 0 or the errno of the first step that failed; a failed replacement
+  // the temporary file over the target (kReplacing; in place, a target never written to is
+  // emptied now). Returns 0 or the errno of the first step that failed; a failed replacement
   // leaves the target as it was and removes the temporary file. Nothing happens when closed.
   int commit();
 
-  // Gives up and closes: the temporary file is removed and the target keeps its old content. A
-  // file written in place is left alone if nothing was written to it, and otherwise cut at what
-  // was written, so that it never shows new bytes followed by the rest of the old content.
-  // Nothing happens when closed.
+  // Gives up and closes: the temporary file is removed and the target keeps its old content (in
+  // place, only if nothing was written yet). Nothing happens when closed.
   void discard() noexcept;
 
  private:

@@ -11,9 +11,9 @@
 // A named file is replaced whole or not at all: the report is written to a temporary file beside
 // it and renamed over it when the report is closed at the end of the run (common/replacing_file.h).
 // Every abnormal end (the I/O error report, the out-of-memory stop, a signal) leaves the file as it
-// was. Only where the file's directory takes no new file is the report written in place, from the
-// start of the file, and cut at this run's length when closed. Devices such as /dev/null are
-// written as streams.
+// was. Only where the file's directory takes no new file is the report written into the file
+// itself, emptied at the first report line; an abnormal end then leaves it incomplete. Devices
+// such as /dev/null are written as streams.
 
 #include <cstdint>
 #include <initializer_list>
@@ -60,12 +60,11 @@ class ReportUnit : public OutputUnit {
   void write(std::string_view format, std::initializer_list<FormatValue> values);
   void write(std::string_view format, std::span<const FormatValue> values);
 
-  // Normal stop: the report replaces the named file (written in place: the file is cut at this
-  // run's length) and the unit is closed. A failure ends the run with the I/O error report
-  // (context "close"). Idempotent; unit 0 is left open.
+  // Normal stop: the report replaces the named file and the unit is closed. A failure ends the
+  // run with the I/O error report (context "close"). Idempotent; unit 0 is left open.
   void close();
   // The end of a run that does not complete its report: the named file keeps what it held before
-  // (written in place, see common::ReplacingFile::discard). Idempotent; unit 0 is left open.
+  // (written in place: unless a report line was written). Idempotent; unit 0 is left open.
   void abandon();
 
   // Whether the report is written into the named file itself because its directory takes no new

@@ -148,13 +148,14 @@ TEST_F(ReplacingFileTest, PermissionsOfTheFileAndItsDirectoryDecideAsForAnyUser)
     ReplacingFile file;
     return become_ordinary_user() && file.open(locked) == EACCES;
   }));
-  // A directory that takes no new file: the writable file is written in place, and cut.
+  // A directory that takes no new file: the writable file is written in place. Given up before a
+  // write, it is untouched; after one, it never shows the old content's tail.
   fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
   EXPECT_TRUE(in_child([&] {
-    ReplacingFile untouched, file;
+    ReplacingFile untouched, interrupted;
     return become_ordinary_user() && untouched.open(open) == 0 &&
-           untouched.mode() == Mode::kInPlace && (untouched.discard(), file.open(open) == 0) &&
-           file.write("new\n") == 0 && file.commit() == 0;
+           untouched.mode() == Mode::kInPlace && (untouched.discard(), true) &&
+           interrupted.open(open) == 0 && interrupted.write("new\n") == 0;
   }));
   EXPECT_EQ(read_file(locked), "locked\n");
   EXPECT_EQ(read_file(open), "new\n");
