@@ -49,11 +49,11 @@ int follow_links(std::string& path) {
 void split(const std::string& path, std::string& directory, std::string& base) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) {
-    directory = ".";
+    directory.assign(1, '.');
     base = path;
   } else {
-    directory = slash == 0 ? "/" : path.substr(0, slash);
-    base = path.substr(slash + 1);
+    directory.assign(path, 0, slash == 0 ? 1 : slash);  // "/" itself for a file in the root
+    base.assign(path, slash + 1);
   }
 }
 
