@@ -88,18 +88,6 @@ TEST_F(ReplacingFileTest, DiscardLeavesTheTargetAndNoTemporaryFile) {
   EXPECT_EQ(names(), std::vector<std::string>{"old.txt"});
 }
 
-TEST_F(ReplacingFileTest, LastOfTwoWritersWinsWhole) {
-  ReplacingFile first, second;
-  ASSERT_EQ(first.open(path("r.txt")), 0);
-  ASSERT_EQ(second.open(path("r.txt")), 0);
-  ASSERT_EQ(first.write("first, the longer of the two\n"), 0);
-  ASSERT_EQ(second.write("second\n"), 0);
-  ASSERT_EQ(second.commit(), 0);
-  ASSERT_EQ(first.commit(), 0);
-  EXPECT_EQ(read_file(path("r.txt")), "first, the longer of the two\n");
-  EXPECT_EQ(names(), std::vector<std::string>{"r.txt"});
-}
-
 TEST_F(ReplacingFileTest, SymbolicLinksAreFollowedToTheFileTheyName) {
   fs::create_directory(dir_ / "sub");
   write_file(path("sub/real.txt"), "old\n");
@@ -117,23 +105,6 @@ TEST_F(ReplacingFileTest, SymbolicLinksAreFollowedToTheFileTheyName) {
   EXPECT_EQ(read_file(path("sub/real.txt")), "link\n");
   EXPECT_TRUE(fs::is_symlink(dir_ / "dangling"));
   EXPECT_EQ(read_file(path("missing.txt")), "dangling\n");
-}
-
-TEST_F(ReplacingFileTest, DevicesAreWrittenAsStreams) {
-  ReplacingFile file;
-  ASSERT_EQ(file.open("/dev/null"), 0);
-  EXPECT_EQ(file.mode(), Mode::kStream);
-  ASSERT_EQ(file.write("gone\n"), 0);
-  ASSERT_EQ(file.commit(), 0);
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
-}
-
-TEST_F(ReplacingFileTest, FailuresAreThoseOfCreatingOrWritingTheTarget) {
-  ReplacingFile file;
-  EXPECT_EQ(file.open(path("nodir/r.txt")), ENOENT);
-  EXPECT_EQ(file.open(dir_.string()), EISDIR);
-  EXPECT_EQ(file.open(path("")), EISDIR);  // a name ending in a slash names the directory
-  EXPECT_FALSE(file.is_open());
 }
 
 TEST_F(ReplacingFileTest, PermissionsOfTheFileAndItsDirectoryDecideAsForAnyUser) {
