@@ -51,10 +51,10 @@ class ReplacingFile {
   int write(std::string_view text);
   std::uint64_t written() const { return written_; }
 
-  // Makes what was written the target's content and closes: flushes it to storage, then renames
-  // the temporary file over the target (kReplacing; in place, a target never written to is
-  // emptied now). Returns 0 or the errno of the first step that failed; a failed replacement
-  // leaves the target as it was and removes the temporary file. Nothing happens when closed.
+  // Makes what was written the target's content and closes: flushes it to storage and renames the
+  // temporary file over the target (in place, a target never written to is emptied now). Returns
+  // 0 or the errno of the first step that failed; a failed replacement leaves the target as it was
+  // and removes the temporary file. Nothing happens when closed.
   int commit();
 
   // Gives up and closes: the temporary file is removed and the target keeps its old content (in
