@@ -1,6 +1,7 @@
 #include "console/dialogue.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -46,6 +47,18 @@ std::string range_text(std::int64_t low, std::int64_t high) {
   return std::to_string(low) + " to " + std::to_string(high);
 }
 
+// A limit as a person writes it: 0.000001, not 1e-06.
+std::string number_text(double v) {
+  std::array<char, 32> buffer;
+  const auto [end, ec] =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), v, std::chars_format::fixed);
+  return ec == std::errc() ? std::string(buffer.data(), end) : std::string("?");
+}
+
+std::string between_text(double low, double high) {
+  return number_text(low) + " and " + number_text(high);
+}
+
 }  // namespace
 
 Problem ask_problem(ListReader& reader, OutputUnit& console) {
@@ -70,7 +83,9 @@ Problem ask_problem(ListReader& reader, OutputUnit& console) {
     const std::array<ListItem, 1> items{&es};
     read_or_stop(reader, items);
     if (!check_d(es)) break;
-    say(console, "The effect size must be a finite number.");
+    say(console, std::isfinite(es)
+                     ? "The effect size must lie between " + between_text(-kMaxAbsD, kMaxAbsD) + "."
+                     : std::string("The effect size must be a finite number."));
   }
 
   for (;;) {
@@ -80,12 +95,25 @@ Problem ask_problem(ListReader& reader, OutputUnit& console) {
     double retention = std::numeric_limits<double>::quiet_NaN();
     const std::array<ListItem, 2> items{&rho, &retention};
     read_or_stop(reader, items);
-    if (check_rho(rho) || check_retention(retention)) {
+    // Not a correlation or not a share at all: the one line that has always said so. Inside those
+    // bounds but beyond what can be computed: a line for each value refused.
+    if (!(rho > -1.0 && rho < 1.0) || !(retention > 0.0 && retention < 1.0)) {
       say(console,
           "The correlation must lie strictly between -1 and 1 and the retention rate strictly "
           "between 0 and 1.");
       continue;
     }
+    const bool rho_refused = check_rho(rho).has_value();
+    const bool retention_refused = check_retention(retention).has_value();
+    if (rho_refused) {
+      say(console,
+          "The correlation must lie between " + between_text(-kMaxAbsRho, kMaxAbsRho) + ".");
+    }
+    if (retention_refused) {
+      say(console, "The retention rate must lie between " +
+                       between_text(kMinRetention, kMaxRetention) + ".");
+    }
+    if (rho_refused || retention_refused) continue;
     if (auto error = check_screening(es, rho, retention)) {
       if (error->fault == ProblemFault::kNothingRetained)
         say(console,

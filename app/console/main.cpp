@@ -3,9 +3,16 @@
 // console dialogue; with a command (run, grid, plot) or an option, the command line.
 
 #include "cli/command_line.h"
+#include "common/interrupt_cleanup.h"
+#include "common/standard_streams.h"
 #include "console/run.h"
 
 int main(int argc, char** argv) {
+  // Before anything opens a file, so that no output can take a standard stream's number.
+  tarven::common::ensure_standard_streams();
+  // The commands finish what is complete when interrupted; the dialogue removes its unfinished
+  // report and ends.
   if (tarven::cli::wants_command_line(argc, argv)) return tarven::cli::run_command_line(argc, argv);
+  tarven::common::install_interrupt_cleanup();
   return tarven::console::run();
 }

@@ -48,6 +48,11 @@ void open(int& iunit, ReportUnit& report, ListReader& reader, OutputUnit& consol
     // The open has no format of its own: the state shown is that of the latest console read.
     io_error_stop(*error, UnitState{1, std::string(path)}, last_format, false);
   }
+  if (report.in_place()) {
+    console.put(free_form(
+        "No new file can be made beside the report file, so the report is written into it "
+        "directly; an interrupted run leaves it incomplete."));
+  }
   iunit = 1;
 }
 

@@ -13,8 +13,8 @@ namespace tarven::console {
 
 namespace {
 
-// Writes all of `text`, resuming after short writes and signals. Returns 0 or the errno of the
-// failed attempt; `written` counts what reached the descriptor either way.
+// Writes all of `text` to standard error, resuming after short writes and signals. Returns 0 or
+// the errno of the failed attempt; `written` counts what reached the descriptor either way.
 int write_all(int fd, std::string_view text, std::uint64_t& written) {
   const char* p = text.data();
   std::size_t left = text.size();
@@ -39,7 +39,7 @@ std::string system_text(int error_number) {
 }  // namespace
 
 ReportUnit::~ReportUnit() {
-  release();
+  abandon();
 }
 
 std::optional<ReadError> ReportUnit::connect(std::string_view name) {
@@ -49,44 +49,41 @@ std::optional<ReadError> ReportUnit::connect(std::string_view name) {
   if (name.find('\0') != std::string_view::npos) return ReadError{"open", system_text(EINVAL)};
 
   const std::string path(name);
-  // No O_TRUNC: an existing file is reused from its start; close() cuts what this run did not
-  // write over.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-  bool read_only = false;
   std::string refusal;
-  if (fd < 0) {
-    const int error = errno;
-    if (error == EACCES || error == EPERM || error == EROFS) {
-      // A file we may read but not write stays connected; the refusal is reported at the first
-      // write, where the run would first need the file to be writable.
-      const int rfd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-      struct stat st {};
-      if (rfd >= 0 && ::fstat(rfd, &st) == 0 && !S_ISDIR(st.st_mode)) {
-        fd = rfd;
-        read_only = true;
-        refusal = system_text(error);
-      } else if (rfd >= 0) {
-        ::close(rfd);
-      }
+  if (const int error = file_.open(path); error != 0) {
+    if (error != EACCES && error != EPERM && error != EROFS) {
+      return ReadError{"open", system_text(error)};
     }
-    if (fd < 0) return ReadError{"open", system_text(error)};
+    // A file we may read but not write stays connected; the refusal is reported at the first
+    // write, where the run would first need the file to be writable.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      if (fd >= 0) ::close(fd);
+      return ReadError{"open", system_text(error)};
+    }
+    read_only_fd_ = fd;
+    refusal = system_text(error);
   }
 
-  struct stat st {};
-  regular_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  fd_ = fd;
-  read_only_ = read_only;
   write_refusal_ = std::move(refusal);
   name_ = path;
   written_ = 0;
   active_ = this;
-  set_report_closer(&ReportUnit::release_active);
+  set_report_closer(&ReportUnit::abandon_active);
   return std::nullopt;
 }
 
 void ReportUnit::put(std::string_view text) {
-  if (read_only_) fail("write", write_refusal_);
-  const int error = write_all(fd_ >= 0 ? fd_ : STDERR_FILENO, text, written_);
+  if (read_only_fd_ >= 0) fail("write", write_refusal_);
+  int error = 0;
+  if (file_.is_open()) {
+    const std::uint64_t before = file_.written();
+    error = file_.write(text);
+    written_ += file_.written() - before;
+  } else {
+    error = write_all(STDERR_FILENO, text, written_);
+  }
   if (error != 0) fail("write", system_text(error));
 }
 
@@ -101,10 +98,18 @@ void ReportUnit::write(std::string_view format, std::span<const FormatValue> val
 }
 
 void ReportUnit::close() {
-  if (fd_ < 0) return;  // unit 0 is the process's standard error and stays open
+  if (unit() == 0) return;  // unit 0 is the process's standard error and stays open
   const UnitState state{1, name_};
-  const int error = release();
+  // A read-only file was never written: there is nothing to put in its place.
+  const int error = file_.commit();
+  disconnect();
   if (error != 0) io_error_stop(ReadError{"close", system_text(error)}, state, last_format_, true);
+}
+
+void ReportUnit::abandon() {
+  if (unit() == 0) return;
+  file_.discard();
+  disconnect();
 }
 
 void ReportUnit::close_active() {
@@ -112,33 +117,21 @@ void ReportUnit::close_active() {
 }
 
 void ReportUnit::fail(std::string_view context, const std::string& reason) {
-  // The error report runs the registered closer, which cuts this file at what did get written.
+  // The error report runs the registered closer, which abandons this file.
   io_error_stop(ReadError{std::string(context), reason}, UnitState{unit(), name_}, last_format_,
                 true);
 }
 
-int ReportUnit::release() {
-  if (fd_ < 0) return 0;
-  int error = 0;
-  if (!read_only_ && regular_) {
-    if (::ftruncate(fd_, static_cast<off_t>(written_)) != 0) error = errno;
-    // Data the file system accepted but could not store shows up here at the latest, before the
-    // run may claim success. EINVAL: nothing to sync on this file system, which loses nothing.
-    if (::fsync(fd_) != 0 && errno != EINVAL && error == 0) error = errno;
-  }
-  // On Linux the descriptor is gone after close() even when it reports an error, so it is never
-  // retried.
-  if (::close(fd_) != 0 && error == 0) error = errno;
-  fd_ = -1;
-  read_only_ = false;
-  regular_ = false;
+void ReportUnit::disconnect() {
+  if (read_only_fd_ >= 0) ::close(read_only_fd_);
+  read_only_fd_ = -1;
+  write_refusal_.clear();
   name_.clear();
   if (active_ == this) active_ = nullptr;
-  return error;
 }
 
-void ReportUnit::release_active() {
-  if (active_ != nullptr) active_->release();
+void ReportUnit::abandon_active() {
+  if (active_ != nullptr) active_->abandon();
 }
 
 }  // namespace tarven::console

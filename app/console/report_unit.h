@@ -8,9 +8,12 @@
 // write or close ends the run with the run-time I/O error report (context "write" or "close", the
 // system's text) and an abnormal end.
 //
-// An existing file is reused from its start and not emptied when it is opened; close() cuts it at
-// the number of bytes this run wrote, so the file ends up holding exactly this run's report. Only
-// regular files are cut: a device such as /dev/null is simply closed.
+// A named file is replaced whole or not at all: the report is written to a temporary file beside
+// it and renamed over it when the report is closed at the end of the run (common/replacing_file.h).
+// Every abnormal end (the I/O error report, the out-of-memory stop, a signal) leaves the file as it
+// was. Only where the file's directory takes no new file is the report written into the file
+// itself, emptied at the first report line; an abnormal end then leaves it incomplete. Devices
+// such as /dev/null are written as streams.
 
 #include <cstdint>
 #include <initializer_list>
@@ -19,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/replacing_file.h"
 #include "console/format.h"
 #include "console/list_reader.h"
 #include "console/output_unit.h"
@@ -28,17 +32,17 @@ namespace tarven::console {
 class ReportUnit : public OutputUnit {
  public:
   ReportUnit() = default;
-  // A unit still connected when it goes away is closed as at an abnormal end (cut, errors ignored).
+  // A unit still connected when it goes away is given up as at an abnormal end (see abandon()).
   ~ReportUnit() override;
   ReportUnit(const ReportUnit&) = delete;
   ReportUnit& operator=(const ReportUnit&) = delete;
 
-  // Connects unit 1 to the file `name` (already without its trailing blanks): an existing file is
-  // reused from its start, a missing one is created. A file that exists and may be read but not
+  // Connects unit 1 to the file `name` (already without its trailing blanks), which the report
+  // will replace or create when it is closed. A file that exists and may be read but not
   // written is connected for reading; the first put then fails with the reason the system gave
   // for refusing to open it for writing. Returns the open error ({"open", system text}, or
   // {"open", "null file name"} for an empty name) without connecting anything; the caller decides
-  // how the run ends. Also makes this the unit that the I/O error report and the stop close.
+  // how the run ends. Also makes this the unit that the I/O error report abandons.
   std::optional<ReadError> connect(std::string_view name);
 
   // Writes complete lines; on failure the run ends with the run-time I/O error report.
@@ -56,11 +60,17 @@ class ReportUnit : public OutputUnit {
   void write(std::string_view format, std::initializer_list<FormatValue> values);
   void write(std::string_view format, std::span<const FormatValue> values);
 
-  // Normal stop: cuts a regular file at this run's length and closes it. A failed cut or close ends
-  // the run with the I/O error report (context "close"). Idempotent; unit 0 is left open.
+  // Normal stop: the report replaces the named file and the unit is closed. A failure ends the
+  // run with the I/O error report (context "close"). Idempotent; unit 0 is left open.
   void close();
+  // The end of a run that does not complete its report: the named file keeps what it held before
+  // (written in place: unless a report line was written). Idempotent; unit 0 is left open.
+  void abandon();
 
-  int unit() const { return fd_ >= 0 ? 1 : 0; }  // 1 = a named file, 0 = standard error
+  // Whether the report is written into the named file itself because its directory takes no new
+  // file, so that an interrupted run cannot leave the old file whole.
+  bool in_place() const { return file_.mode() == common::ReplacingFile::Mode::kInPlace; }
+  int unit() const { return file_.is_open() || read_only_fd_ >= 0 ? 1 : 0; }  // 1 = a named file
   const std::string& name() const { return name_; }
   std::uint64_t written() const { return written_; }  // bytes this run has put
 
@@ -70,20 +80,19 @@ class ReportUnit : public OutputUnit {
 
  private:
   [[noreturn]] void fail(std::string_view context, const std::string& reason);
-  // Cuts, syncs and closes without reporting; returns the errno of the first failing step, or 0.
-  int release();
-  // The closer registered for the I/O error report: releases the active unit, ignoring errors.
-  static void release_active();
+  // Forgets the named file (and makes unit 0 the destination again).
+  void disconnect();
+  // The closer registered for the I/O error report: abandons the active unit.
+  static void abandon_active();
 
-  int fd_ = -1;                // the file's descriptor; -1 while the report is on unit 0
-  bool read_only_ = false;     // connected for reading only: every put fails
-  bool regular_ = false;       // cut at close (devices, pipes and the like are not)
-  std::string write_refusal_;  // system text of the refused open for writing (read_only_)
-  std::string name_;           // the file name as opened
-  std::string last_format_;    // format of the latest report write
-  std::uint64_t written_ = 0;  // bytes written to the file (or to unit 0) by this run
+  common::ReplacingFile file_;  // the named file, while connected for writing
+  int read_only_fd_ = -1;       // the named file, while connected for reading only: puts fail
+  std::string write_refusal_;   // system text of the refused open for writing (read_only_fd_)
+  std::string name_;            // the file name as opened
+  std::string last_format_;     // format of the latest report write
+  std::uint64_t written_ = 0;   // bytes written to the file (or to unit 0) by this run
 
-  static inline ReportUnit* active_ = nullptr;  // the unit the stop and the error report close
+  static inline ReportUnit* active_ = nullptr;  // the unit the error report abandons
 };
 
 }  // namespace tarven::console

@@ -35,9 +35,9 @@ int run() {
     return 1;
   }
   if (result.status == Status::kOutOfMemory) {
-    // The report keeps what it holds so far.
+    // An incomplete report must not take the place of the file named.
     console.put(free_form("Not enough memory for a problem of this size; the run stops."));
-    report.close();
+    report.abandon();
     return 1;
   }
 

@@ -6,15 +6,22 @@
 // correlated rho with the predictor, keeping the share `retention` of the minority group.
 
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <variant>
 
 namespace tarven {
 
-// The largest number of applicants a problem may have.
-inline constexpr std::int64_t kMaxTotal = std::numeric_limits<int>::max();
+// The range a problem may take. The report's count fields hold seven digits, and the engines are
+// held to this range: a retained share much closer to 0 (1e-10, say) or a correlation much closer
+// to +-1 makes the integrations run for minutes or longer, and groups further apart only leave
+// the nested engine's integration window further behind (the run warns about that window).
+// bench/corners_bench.cpp times the slowest corners of this range.
+inline constexpr std::int64_t kMaxTotal = 1'000'000;
+inline constexpr double kMaxAbsD = 10.0;
+inline constexpr double kMaxAbsRho = 0.999;
+inline constexpr double kMinRetention = 1e-6;
+inline constexpr double kMaxRetention = 1.0 - kMinRetention;
 
 enum class ProblemField { kTotal, kMajority, kHired, kEffectSize, kRho, kRetention };
 

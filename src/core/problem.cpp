@@ -18,6 +18,17 @@ std::string text_of(double v) {
   return ec == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
+// A limit as a person writes it: 0.000001, not 1e-06.
+std::string limit_text(double v) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
+  return ec == std::errc() ? std::string(buffer, end) : std::string("?");
+}
+
+std::string between_text(double low, double high) {
+  return "must lie between " + limit_text(low) + " and " + limit_text(high);
+}
+
 const char* name_of(ProblemField field) {
   switch (field) {
     case ProblemField::kTotal:
@@ -75,19 +86,20 @@ std::optional<ProblemError> check_n_hired(std::int64_t n_total, std::int64_t n_h
   return refuse(ProblemField::kHired, n_hired, range_text(1, n_total));
 }
 
+// Written so that a NaN fails every check.
 std::optional<ProblemError> check_d(double d) {
-  if (std::isfinite(d)) return std::nullopt;
-  return refuse(ProblemField::kEffectSize, d, "must be a finite number");
+  if (d >= -kMaxAbsD && d <= kMaxAbsD) return std::nullopt;
+  return refuse(ProblemField::kEffectSize, d, between_text(-kMaxAbsD, kMaxAbsD));
 }
 
 std::optional<ProblemError> check_rho(double rho) {
-  if (rho > -1.0 && rho < 1.0) return std::nullopt;
-  return refuse(ProblemField::kRho, rho, "must lie strictly between -1 and 1");
+  if (rho >= -kMaxAbsRho && rho <= kMaxAbsRho) return std::nullopt;
+  return refuse(ProblemField::kRho, rho, between_text(-kMaxAbsRho, kMaxAbsRho));
 }
 
 std::optional<ProblemError> check_retention(double retention) {
-  if (retention > 0.0 && retention < 1.0) return std::nullopt;
-  return refuse(ProblemField::kRetention, retention, "must lie strictly between 0 and 1");
+  if (retention >= kMinRetention && retention <= kMaxRetention) return std::nullopt;
+  return refuse(ProblemField::kRetention, retention, between_text(kMinRetention, kMaxRetention));
 }
 
 std::optional<ProblemError> check_screening(double d, double rho, double retention) {

@@ -92,9 +92,29 @@ TEST(Dialogue, OutOfRangeAnswersAreAskedAgain) {
   EXPECT_EQ(body(a.substr(0, a.find("CPU TIME"))), body(b.substr(0, b.find("CPU TIME"))));
 }
 
+TEST(Dialogue, AnswersBeyondWhatCanBeComputedAreAskedAgainAndTheLimitsAccepted) {
+  const ProgramRun run = run_program(
+      "r.txt\n1000001\n1000000\n999999\n1\n10.5\n-10.5\n10\n"
+      "0.9995 0.5\n0.5 0.0000009\n0.5 0.9999991\n-0.9995 0.0000001\n0.999 0.000001\ny\n");
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(count_of(run.out, " The total number of applicants must be from 2 to 1000000.\n"), 1u);
+  EXPECT_EQ(count_of(run.out, " The effect size must lie between -10 and 10.\n"), 2u);
+  EXPECT_EQ(count_of(run.out, " The correlation must lie between -0.999 and 0.999.\n"), 2u);
+  EXPECT_EQ(count_of(run.out, " The retention rate must lie between 0.000001 and 0.999999.\n"), 3u);
+  EXPECT_EQ(count_of(run.out, " Total number of applicants?\n"), 2u);
+  EXPECT_EQ(count_of(run.out, " Effect size predictor composite?\n"), 3u);
+  EXPECT_EQ(count_of(run.out, " and retention rate recruitment practice?\n"), 5u);
+  // The largest count fills its field of the report.
+  EXPECT_TRUE(contains(run.file("r.txt"), "\nTotal number of applicants:1000000\n"));
+
+  const ProgramRun lower = run_program("r.txt\n2\n1\n1\n-10\n-0.999 0.999999\ny\n");
+  ASSERT_EQ(lower.exit_code, 0) << lower.err;
+  EXPECT_EQ(count_of(lower.out, " and retention rate recruitment practice?\n"), 1u);
+}
+
 TEST(Dialogue, PreScreeningThatRetainsNoMajorityApplicantIsAskedAgain) {
-  // es -40 puts the majority far below a cutoff that retains 1% of the minority.
-  const ProgramRun run = run_program("r.txt\n2\n1\n1\n-40\n0.9 0.01\n-0.3 0.6\ny\n");
+  // es -10 puts the majority far below a cutoff that retains a millionth of the minority.
+  const ProgramRun run = run_program("r.txt\n2\n1\n1\n-10\n0.999 0.000001\n-0.3 0.6\ny\n");
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_TRUE(contains(run.out, "no majority applicant")) << run.out;
   EXPECT_EQ(count_of(run.out, " and retention rate recruitment practice?\n"), 2u);

@@ -1,6 +1,7 @@
 #include "engine/nested/nested_engine.h"
 
 #include <memory>
+#include <system_error>
 
 #include "engine/nested/parallel_pair_source.h"
 #include "model/dist_memo.h"
@@ -66,10 +67,15 @@ Enumeration evaluate_pairs_nested(const model::Population& population,
 
   // Workers pay off only when there is more than one pair to spread over them.
   std::unique_ptr<PairSource> source;
-  if (settings.threads > 1 && plan.npair > 1)
-    source = std::make_unique<ParallelPairSource>(population, memo.get(), listener,
-                                                  listener.stop_flag(), plan, settings.threads);
-  else
+  if (settings.threads > 1 && plan.npair > 1) {
+    try {
+      source = std::make_unique<ParallelPairSource>(population, memo.get(), listener,
+                                                    listener.stop_flag(), plan, settings.threads);
+    } catch (const std::system_error&) {
+      // Not a single worker thread could be started: the serial evaluation gives the same bits.
+    }
+  }
+  if (!source)
     source =
         std::make_unique<SerialPairSource>(population, memo.get(), listener, listener.stop_flag());
   HookedPairSource hooked(*source, settings, listener);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <system_error>
 #include <utility>
 
 #include "model/integrands.h"
@@ -17,10 +18,6 @@ ParallelPairSource::ParallelPairSource(const model::Population& population, mode
   jobs_.resize(static_cast<std::size_t>(plan_.npair) + 1);
 
   const int count = std::max(threads, 1);
-  // As many pairs in work as there are workers: the lowest pair not yet taken always goes first,
-  // so the extra pairs only use threads that would otherwise wait, and little is thrown away when
-  // the enumeration stops early.
-  lookahead_ = count;
   warm_nodes_ = outer_nodes_backwards(population.window.low, population.window.high);
   workers_.reserve(static_cast<std::size_t>(count));
   for (int t = 0; t < count; ++t) {
@@ -29,8 +26,27 @@ ParallelPairSource::ParallelPairSource(const model::Population& population, mode
     worker->state.cancel = &cancel_;
     workers_.push_back(std::move(worker));
   }
-  for (auto& worker : workers_)
-    worker->thread = std::thread([this, w = worker.get()] { work(*w); });
+  std::size_t started = 0;
+  try {
+    for (; started < workers_.size(); ++started) {
+      Worker* w = workers_[started].get();
+      w->thread = std::thread([this, w] { work(*w); });
+    }
+  } catch (const std::system_error&) {
+    // The system may refuse a thread (no room for its stack under an address-space limit, a cap
+    // on the number of threads). Every thread count gives the same bits, so the workers that did
+    // start do the work; without any, the caller falls back to the serial evaluation.
+    if (started == 0) throw;
+    workers_.resize(started);
+  }
+  // As many pairs in work as there are workers: the lowest pair not yet taken always goes first,
+  // so the extra pairs only use threads that would otherwise wait, and little is thrown away when
+  // the enumeration stops early.
+  {
+    std::lock_guard lock(mutex_);
+    lookahead_ = static_cast<int>(workers_.size());
+  }
+  work_ready_.notify_all();
 }
 
 ParallelPairSource::~ParallelPairSource() {

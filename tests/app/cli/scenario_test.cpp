@@ -107,7 +107,7 @@ TEST(ScenarioInputs, EachRefusalNamesItsField) {
   EXPECT_EQ(error(input("10", "7.5", "4", "0.5", "0.3", "0.6")),
             "n_majority: \"7.5\" is not a whole number");
   EXPECT_EQ(error(input("10", "7", "4", "0.5", "1.3", "0.6")),
-            "rho = 1.3: must lie strictly between -1 and 1");
+            "rho = 1.3: must lie between -0.999 and 0.999");
   // Whole numbers in any number form are counts.
   EXPECT_EQ(error(input("1e1", "7.0", "4", "0.5", "0.3", "0.6")), "");
   ScenarioInput unreadable = input("10", "7", "4", "0.5", "0.3", "0.6");

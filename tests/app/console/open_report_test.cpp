@@ -67,7 +67,6 @@ TEST_F(OpenReportTest, MissingFileIsCreatedWithoutAQuestion) {
   EXPECT_EQ(console_.text(), kQuestion);
   EXPECT_EQ(lines_read_, 1u);  // the next line belongs to the problem dialogue
   EXPECT_EQ(report_.unit(), 1);
-  EXPECT_TRUE(fs::exists("report.txt"));
   report_.put("report\n");
   report_.close();
   EXPECT_EQ(read_file("report.txt"), "report\n");
@@ -83,9 +82,10 @@ TEST_F(OpenReportTest, QuestionShowsTheNamePaddedToFourteen) {
 
 TEST_F(OpenReportTest, LongNameIsCutToFourteenCharacters) {
   EXPECT_EQ(run("abcdefghijklmnopqrstuvwxyz\n"), 1);
+  EXPECT_EQ(report_.name(), "abcdefghijklmn");
+  report_.close();
   EXPECT_TRUE(fs::exists("abcdefghijklmn"));
   EXPECT_FALSE(fs::exists("abcdefghijklmnopqrstuvwxyz"));
-  EXPECT_EQ(report_.name(), "abcdefghijklmn");
 }
 
 TEST_F(OpenReportTest, ExistenceCheckAndQuestionUseTheCutName) {
@@ -97,8 +97,9 @@ TEST_F(OpenReportTest, ExistenceCheckAndQuestionUseTheCutName) {
 
 TEST_F(OpenReportTest, TrailingBlanksGoLeadingAndInnerBlanksStay) {
   EXPECT_EQ(run(" my report   \n"), 1);
-  EXPECT_TRUE(fs::exists(" my report"));
   EXPECT_EQ(report_.name(), " my report");
+  report_.close();
+  EXPECT_TRUE(fs::exists(" my report"));
 }
 
 TEST_F(OpenReportTest, AnswersStartingWithYWriteOver) {

@@ -2,9 +2,11 @@
 
 #include "console/output_unit.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -67,6 +69,18 @@ TEST(ErrorUnit, PutReachesStandardErrorNotStandardOutput) {
   out.restore();
   EXPECT_EQ(err_text, "PROGRAM OUTPUT\n");
   EXPECT_EQ(out_text, "");
+}
+
+TEST(ConsoleUnit, AFailedWriteEndsTheRunWithTheIoErrorReport) {
+  // A console line lost without a word would let a script take a broken run for a good one.
+  EXPECT_EXIT(
+      {
+        ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        write(console_unit(), "('ZMI ZMA ',2F12.6)", {1.0, 2.0});
+      },
+      testing::KilledBySignal(SIGABRT),
+      "^write: No space left on device\napparent state: unit 6 \\(unnamed\\)\n"
+      "last format: \\('ZMI ZMA ',2F12\\.6\\)\nlately writing sequential formatted external IO\n$");
 }
 
 class RecordingUnit final : public OutputUnit {

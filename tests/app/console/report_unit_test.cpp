@@ -1,10 +1,8 @@
 #include "console/report_unit.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -13,9 +11,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "console/formats.h"
 #include "console/io_error.h"
+#include "tests/as_other_user.h"
 #include "tests/test_files.h"
 
 namespace tarven::console {
@@ -23,6 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing_support::become_ordinary_user;
+using testing_support::in_child;
 using testing_support::read_file;
 using testing_support::write_file;
 
@@ -158,9 +160,17 @@ TEST_F(ReportUnitTest, UnwritableStandardErrorStillEndsTheRunAbnormally) {
       testing::KilledBySignal(SIGABRT), "");
 }
 
-TEST_F(ReportUnitTest, ErrorReportCutsTheFileBeforeTheAbort) {
+// The names in `dir`, to see that no temporary file was left beside the report.
+std::vector<std::string> names_in(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  return names;
+}
+
+TEST_F(ReportUnitTest, ErrorReportLeavesTheOldFileWholeBeforeTheAbort) {
   const fs::path path = dir_ / "old.txt";
-  write_file(path, std::string(1000, 'x'));
+  const std::string old_report(1000, 'x');
+  write_file(path, old_report);
   EXPECT_EXIT(
       {
         ReportUnit report;
@@ -169,35 +179,18 @@ TEST_F(ReportUnitTest, ErrorReportCutsTheFileBeforeTheAbort) {
         io_error_stop({"fmt", "end of file"}, {5, ""}, kFormatA1, false);
       },
       testing::KilledBySignal(SIGABRT), "fmt: end of file");
-  EXPECT_EQ(read_file(path), "partial report\n");
-}
-
-// Runs `probe` in a child and returns whether it exited with status 0.
-template <typename Probe>
-bool in_child(Probe probe) {
-  const pid_t pid = ::fork();
-  if (pid == 0) std::_Exit(probe() ? 0 : 1);
-  int status = 0;
-  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-         WEXITSTATUS(status) == 0;
-}
-
-// The superuser writes files of any mode, so as root the read-only case runs as "nobody".
-constexpr uid_t kNobody = 65534;
-bool become_nobody() {
-  return ::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
-         ::setresuid(kNobody, kNobody, kNobody) == 0;
+  EXPECT_EQ(read_file(path), old_report);
+  EXPECT_EQ(names_in(dir_), std::vector<std::string>{"old.txt"});
 }
 
 TEST_F(ReportUnitTest, ReadOnlyFileIsConnectedAndFailsAtTheFirstWrite) {
   const fs::path path = dir_ / "locked.txt";
   write_file(path, "old report\n");
   fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
-  const bool as_root = ::geteuid() == 0;
+  // The directory would take a replacement from anyone: the file's own mode must still decide.
+  fs::permissions(dir_, fs::perms::all);
   const bool read_only = in_child([&] {
-    if (as_root && !become_nobody()) return false;
+    if (!become_ordinary_user()) return false;
     const int fd = ::open(path.c_str(), O_WRONLY);
     return fd < 0 && errno == EACCES && ::access(path.c_str(), R_OK) == 0;
   });
@@ -205,7 +198,7 @@ TEST_F(ReportUnitTest, ReadOnlyFileIsConnectedAndFailsAtTheFirstWrite) {
 
   EXPECT_EXIT(
       {
-        if (as_root && !become_nobody()) std::_Exit(3);
+        if (!become_ordinary_user()) std::_Exit(3);
         ReportUnit report;
         if (report.connect(path.string())) std::_Exit(4);
         if (report.unit() != 1) std::_Exit(5);
@@ -214,6 +207,7 @@ TEST_F(ReportUnitTest, ReadOnlyFileIsConnectedAndFailsAtTheFirstWrite) {
       testing::KilledBySignal(SIGABRT),
       write_error_report("Permission denied", path.string(), kFormat5002));
   EXPECT_EQ(read_file(path), "old report\n");
+  EXPECT_EQ(names_in(dir_), std::vector<std::string>{"locked.txt"});
 }
 
 }  // namespace
