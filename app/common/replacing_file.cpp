@@ -93,6 +93,16 @@ int ReplacingFile::open(std::string_view path) {
   discard();
   written_ = 0;
   std::string target(path);
+  // Something that is not a regular file, reached by whatever links (/dev/stdout names a pipe
+  // through /proc), is written as a stream under the name given: the links' own text may name
+  // nothing that can be opened.
+  if (struct stat any{};
+      ::stat(target.c_str(), &any) == 0 && !S_ISREG(any.st_mode) && !S_ISDIR(any.st_mode)) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return errno;
+    adopt_target(fd);
+    return 0;
+  }
   if (const int error = follow_links(target); error != 0) return error;
   std::string directory, base;
   split(target, directory, base);

@@ -90,11 +90,19 @@ inline constexpr std::string_view kFormat4855 = "(/,'CPU TIME IN SECONDS ',F12.2
 inline constexpr std::string_view kFormat3312 =
     "(/,'Population values for SRA, SRI and AI:',/,4X,'SRA',4X,'SRI',5X,'AI',/,3F7.3)";
 
-// Console and report: the chance that a score lies outside the fixed integration range, when it is
-// large enough to matter for the printed probabilities (one double).
-inline constexpr std::string_view kFormatWindowWarning =
-    "('WARNING: a score outside the integration range -6.5 to 6.5 has probability',D12.4,"
-    "'; results may be inaccurate or abandoned.',/)";
+// Console and report: the chance that a score lies outside the standard integration range is large
+// enough to matter for the printed probabilities, so the range follows the groups (one double, the
+// chance; two doubles, the range used).
+inline constexpr std::string_view kFormatWindowMoved =
+    "('NOTE: a score outside the integration range -6.5 to 6.5 has probability',D12.4,"
+    "'; the range',F9.3,' to',F9.3,' is used instead.',/)";
+
+// Console and report, after the distribution table: a pair value that the exact single-integral
+// computation puts further off than the integration can explain (three integers: the pair
+// counter, i, j; three doubles: the integrated and the exact value and their difference).
+inline constexpr std::string_view kFormatPairCheck =
+    "('CHECK: pair',I7,' (i',I8,', j',I8,') integrated',F12.8,', exact',F12.8,', difference',"
+    "D12.4)";
 
 // Console and report: the enumeration gave up on a number of minority hires (two integers: the
 // number of minority hires, the narrower attempts made).

@@ -9,9 +9,6 @@
 namespace tarven::console {
 namespace {
 
-// The outer integration range cannot hold groups that lie far apart; below this chance of a score
-// outside it (the smallest printed probability) the range does not matter for the report.
-constexpr double kWindowWarningLevel = 1e-5;
 // Smallest point probability shown in the table (the table prints four decimals).
 constexpr double kPrintThreshold = 0.00001;
 // A difference of cumulative values below zero by more than this is more than integration noise.
@@ -39,10 +36,10 @@ class ConsoleObserver final : public Observer {
            problem_.d(), problem_.rho(), problem_.retention(), problem_.cutoff()});
   }
 
-  void window(double probability) override {
-    if (probability > kWindowWarningLevel) {
-      write(console_, kFormatWindowWarning, {probability});
-      write(report_, kFormatWindowWarning, {probability});
+  void window(double probability, const IntegrationWindow& used) override {
+    if (used.moved) {
+      write(console_, kFormatWindowMoved, {probability, used.low, used.high});
+      write(report_, kFormatWindowMoved, {probability, used.low, used.high});
     }
   }
 
@@ -86,6 +83,10 @@ Result write_report_body(const Problem& problem, const DateTime& start, const Op
     write(report, kFormatAbandoned, {a.minority_hires, a.attempts});
   } else if (result.status == Status::kOk) {
     write_distribution(result, report, console);
+    for (const PairDiscrepancy& d : result.discrepancies) {
+      for (OutputUnit* unit : {&console, &report})
+        write(*unit, kFormatPairCheck, {d.k, d.i, d.j, d.nested, d.exact, d.difference});
+    }
     write_summary(result, report);
   }
   return result;

@@ -13,8 +13,9 @@ class Observer {
   virtual ~Observer() = default;
   // The two checks of the pre-screened group means, before anything else is computed.
   virtual void group_means(const GroupMeans& /*integrated*/, const GroupMeans& /*closed_form*/) {}
-  // The chance of a score outside the integration window, before the pairs.
-  virtual void window(double /*probability*/) {}
+  // The chance of a score outside the standard integration window, and the window used, before
+  // the pairs.
+  virtual void window(double /*probability*/, const IntegrationWindow& /*used*/) {}
   // The pairs are about to be computed.
   virtual void pairs_started(int /*npair*/) {}
   // An attempt at a pair was decided (accepted, capped, retried, saturated).

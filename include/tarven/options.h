@@ -24,6 +24,9 @@ struct Options {
   // instead of recomputing it in every integrand call.
   bool keep_constants = true;
 
+  // Compare every pair value of the nested engine with the single-integral engine's afterwards.
+  bool check_pairs = true;
+
   // When set (by another thread, or a signal handler), the evaluation ends as soon as the pair
   // under way is decided, with Status::kCancelled. May be nullptr.
   const std::atomic<bool>* cancel = nullptr;

@@ -114,6 +114,24 @@ struct LibraryMessage {
   int count = 0;
 };
 
+struct IntegrationWindow {
+  double low = -6.5;
+  double high = 6.5;
+  bool moved = false;  // not the standard [-6.5, 6.5]
+};
+
+// A pair value of the nested engine that the single-integral engine, exact to 1e-12, puts further
+// off than the window's cut of at most 1e-5 can explain.
+struct PairDiscrepancy {
+  int k = 0;
+  int w = 0;
+  int i = 0;
+  int j = 0;
+  double nested = 0.0;  // the value the enumeration stored
+  double exact = 0.0;
+  double difference = 0.0;  // |nested - exact|
+};
+
 // Percentile levels of AI in percent, in the order of Result::percentiles.
 inline constexpr std::array<int, 7> kPercentileLevels{5, 10, 25, 50, 75, 90, 95};
 
@@ -124,8 +142,12 @@ struct Result {
 
   GroupMeans integrated_means;   // by integrating the pre-screened densities up to 7
   GroupMeans closed_form_means;  // by the closed formula
-  // Probability that a sample has a score outside the nested engine's integration window.
+  // Probability that a sample has a score outside the nested engine's standard integration window
+  // [-6.5, 6.5].
   double window_probability = 0.0;
+  // The window the nested engine integrates over: the standard one, or, where a score outside it
+  // is more likely than 1e-5, one that follows the groups and holds both to within 1e-12.
+  IntegrationWindow window;
 
   std::vector<PairResult> pairs;  // every attempt in the order made, retries included
 
@@ -138,6 +160,10 @@ struct Result {
   // AI of the first split whose cumulative probability reaches each level of kPercentileLevels;
   // undefined where that split has no majority hire.
   std::array<std::optional<double>, kPercentileLevels.size()> percentiles{};
+
+  // The nested engine's pairs that the exact engine disagrees with by more than 2e-5 (checked
+  // when Options::check_pairs is on and the evaluation is ok).
+  std::vector<PairDiscrepancy> discrepancies;
 
   std::vector<Diagnostic> diagnostics;   // in the order they occurred
   std::vector<LibraryMessage> messages;  // the library's message counts

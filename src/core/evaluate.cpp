@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <limits>
 #include <new>
 #include <thread>
@@ -65,6 +66,19 @@ PairOutcome outcome_of(engine::nested::AttemptOutcome outcome) {
   return PairOutcome::kAccepted;
 }
 
+// Beyond this chance of a score outside the standard window, the window follows the groups; it
+// is the smallest probability the report prints.
+constexpr double kWindowMoveLevel = 1e-5;
+// What the window that follows the groups may leave out.
+constexpr double kWindowMass = 1e-12;
+// A nested pair value further than this from the exact one is more than the standard window's
+// cut of at most 1e-5 explains, and enough to move a printed digit.
+constexpr double kCheckTolerance = 2e-5;
+
+engine::single::SingleProblem single_problem(const Problem& p) {
+  return {p.n_majority(), p.n_minority(), p.d(), p.rho(), p.cutoff()};
+}
+
 int thread_count(const Options& options) {
   if (options.threads > 0) return options.threads;
   return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
@@ -80,6 +94,9 @@ class Evaluation final : public engine::nested::NestedListener {
 
   void run(const Problem& problem, const Options& options);
   void run_single(const Problem& problem, const model::PairPlan& plan, const Options& options);
+  // Records the stored pair values that the exact engine puts further off than kCheckTolerance.
+  void check_pairs(const Problem& problem, const model::PairPlan& plan,
+                   const std::vector<double>& stored, const Options& options);
   void out_of_memory() { result_.status = Status::kOutOfMemory; }
   Result take();
 
@@ -100,7 +117,7 @@ class Evaluation final : public engine::nested::NestedListener {
 };
 
 void Evaluation::run(const Problem& problem, const Options& options) {
-  const model::Population population =
+  model::Population population =
       model::make_population(problem.d(), problem.rho(), problem.cutoff(), problem.n_majority(),
                              problem.n_minority(), problem.n_hired(), options.keep_constants);
   numlib::QuadWorkspace work(model::kDistLimit);
@@ -113,7 +130,13 @@ void Evaluation::run(const Problem& problem, const Options& options) {
   if (observer_ != nullptr) observer_->group_means(means.integrated, means.closed_form);
 
   result_.window_probability = model::outside_window_probability(population, work);
-  if (observer_ != nullptr) observer_->window(result_.window_probability);
+  if (result_.window_probability > kWindowMoveLevel) {
+    // The standard window would cut off more than the printed digits can hide: it follows the
+    // groups instead, wide enough to lose no more than 1e-12.
+    population.window = model::window_covering(population, kWindowMass);
+    result_.window = IntegrationWindow{population.window.low, population.window.high, true};
+  }
+  if (observer_ != nullptr) observer_->window(result_.window_probability, result_.window);
 
   const model::PairPlan plan =
       model::make_pair_plan(problem.n_majority(), problem.n_minority(), problem.n_hired());
@@ -139,6 +162,22 @@ void Evaluation::run(const Problem& problem, const Options& options) {
   }
   result_.distribution = core::build_distribution(plan, e.prob);
   core::summarize(result_);
+  if (options.check_pairs) check_pairs(problem, plan, e.prob, options);
+}
+
+void Evaluation::check_pairs(const Problem& problem, const model::PairPlan& plan,
+                             const std::vector<double>& stored, const Options& options) {
+  const engine::single::SingleEnumeration exact = engine::single::evaluate_pairs_single(
+      single_problem(problem), plan, thread_count(options), cancel_);
+  if (exact.cancelled) return;
+  for (int k = 1; k <= plan.npair; ++k) {
+    const double nested = stored[static_cast<std::size_t>(k) - 1];
+    const double value = exact.values[static_cast<std::size_t>(k) - 1].value;
+    const double difference = std::fabs(nested - value);
+    if (difference > kCheckTolerance)
+      result_.discrepancies.push_back(
+          PairDiscrepancy{k, plan.w(k), plan.i(k), plan.j(k), nested, value, difference});
+  }
 }
 
 void Evaluation::run_single(const Problem& problem, const model::PairPlan& plan,

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/prescreened.h"
+#include "model/prescreened_group.h"
 
 namespace tarven::model {
 
@@ -28,6 +29,14 @@ double outside_window_probability(const Population& p, numlib::QuadWorkspace& di
   if (p.nmaj != 0) log_inside += static_cast<double>(p.nmaj) * std::log1p(-maj_out);
   if (p.nmin != 0) log_inside += static_cast<double>(p.nmin) * std::log1p(-min_out);
   return -std::expm1(log_inside);
+}
+
+Window window_covering(const Population& p, double mass) {
+  const double tail = mass / (2.0 * (static_cast<double>(p.nmaj) + static_cast<double>(p.nmin)));
+  const PrescreenedGroup majority(GroupParameters{p.es, p.rho, p.zcut});
+  const PrescreenedGroup minority(GroupParameters{0.0, p.rho, p.zcut});
+  return Window{std::min(majority.quantile(tail), minority.quantile(tail)),
+                std::max(majority.upper_quantile(tail), minority.upper_quantile(tail))};
 }
 
 }  // namespace tarven::model

@@ -19,4 +19,9 @@ inline constexpr double kWindowHigh = kStandardWindow.high;
 // dist values, integrated quietly in `dist_work` (kDistLimit subintervals).
 double outside_window_probability(const Population& p, numlib::QuadWorkspace& dist_work);
 
+// The window outside which a score of a sample of p.nmaj majority and p.nmin minority applicants
+// lies with probability at most `mass`: each tail of each group's pre-screened distribution is
+// cut at mass / (2 (nmaj + nmin)), from the closed forms.
+Window window_covering(const Population& p, double mass);
+
 }  // namespace tarven::model

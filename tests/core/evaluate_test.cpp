@@ -164,7 +164,7 @@ TEST(Evaluate, ReferenceAndFastPresetsAgreeToTheBit) {
 TEST(Evaluate, ObserverSeesEveryPairAndDiagnosticInOrder) {
   struct Recorder : Observer {
     void group_means(const GroupMeans&, const GroupMeans&) override { events += "m"; }
-    void window(double) override { events += "w"; }
+    void window(double, const IntegrationWindow&) override { events += "w"; }
     void pairs_started(int npair) override {
       events += 's';
       events += std::to_string(npair);
@@ -265,6 +265,58 @@ TEST(Evaluate, TheSingleEngineGivesTheSameBitsOnAnyNumberOfThreads) {
   Options o = single_engine(2);
   o.cancel = &cancel;
   EXPECT_EQ(evaluate(p, o).status, Status::kCancelled);
+}
+
+}  // namespace
+}  // namespace tarven
+
+namespace tarven {
+namespace {
+
+TEST(Evaluate, FarApartGroupsGetAWindowThatFollowsThemAndNeverAbandon) {
+  // A majority far above the minority: the standard window [-6.5, 6.5] cuts its upper tail. The
+  // window moves, nothing is abandoned, and every integrated value is the exact one.
+  for (const Problem& p : {make(200, 160, 20, 1.0, 0.5, 0.2), make(200, 160, 20, 4.0, 0.5, 0.2),
+                           make(200, 160, 20, 6.0, 0.5, 0.2), make(200, 160, 20, 8.0, 0.5, 0.2),
+                           make(200, 160, 1, 2.0, 0.5, 0.2), make(200, 160, 1, 4.0, 0.5, 0.2),
+                           make(200, 160, 1, 8.0, 0.5, 0.2)}) {
+    SCOPED_TRACE(::testing::Message() << p.n_hired() << " hired, d " << p.d());
+    const Result nested = evaluate(p);
+    ASSERT_EQ(nested.status, Status::kOk);
+    EXPECT_EQ(nested.window.moved, nested.window_probability > 1e-5);
+    if (nested.window.moved) {
+      EXPECT_GT(nested.window.high, p.d() + 3.0);
+      EXPECT_LT(nested.window.low, -3.0);
+    }
+    const Result exact = evaluate(p, single_engine(1));
+    for (const PairResult& pair : nested.pairs) {
+      if (pair.outcome != PairOutcome::kAccepted) continue;
+      EXPECT_NEAR(pair.value, exact.pairs.at(static_cast<std::size_t>(pair.k) - 1).value, 1e-8)
+          << "pair " << pair.k;
+    }
+    EXPECT_TRUE(nested.discrepancies.empty());
+  }
+}
+
+TEST(Evaluate, APairValueThatTheExactEngineContradictsIsReported) {
+  Options o = Options::fast();
+  // Pair 2 of the typical problem off by 3e-5: more than the window can explain.
+  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 3e-5 : r; };
+  const Result r = evaluate(kTypical, o);
+  ASSERT_EQ(r.status, Status::kOk);
+  ASSERT_EQ(r.discrepancies.size(), 1u);
+  const PairDiscrepancy& d = r.discrepancies[0];
+  EXPECT_EQ(d.k, 2);
+  EXPECT_EQ(d.i, 5);
+  EXPECT_EQ(d.j, 2);
+  EXPECT_NEAR(d.difference, 3e-5, 1e-8);
+  EXPECT_EQ(d.nested, r.pairs[1].stored);
+  // 1e-5 off is within what the window may explain: no report.
+  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 1e-5 : r; };
+  EXPECT_TRUE(evaluate(kTypical, o).discrepancies.empty());
+  o.check_pairs = false;
+  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 1e-3 : r; };
+  EXPECT_TRUE(evaluate(kTypical, o).discrepancies.empty());
 }
 
 }  // namespace

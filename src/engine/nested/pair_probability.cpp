@@ -21,6 +21,12 @@ constexpr double kOuterEpsRel = 1e-5;
 // 4.75 standard deviations), and outside the piece integrated on its own (about 7).
 constexpr double kCoreTail = 1e-6;
 constexpr double kPieceTail = 1e-12;
+// A core narrower than this share of the gap around it may be seen by no node of the halves of
+// the first bisection, whose gaps are half as wide: the three standard deviations around the
+// peak, where a node would see enough of it to ask for more, span about 0.63 of the core.
+constexpr double kNarrowCore = 0.8;
+// The grid the ends of that piece are moved out to: a power of two, so the ends are exact.
+constexpr double kBreakGrid = 1.0 / 32.0;
 
 }  // namespace
 
@@ -38,9 +44,15 @@ std::optional<model::Window> narrow_peak(const model::Population& p, int iorder,
   const auto right = std::upper_bound(nodes.begin(), nodes.end(), mode);
   const double left_node = right == nodes.begin() ? a : *(right - 1);
   const double right_node = right == nodes.end() ? b : *right;
-  if (!(core_high - core_low < right_node - left_node)) return std::nullopt;
-  const double low = model::quantile_at(majority, statistic.lower_end(kPieceTail));
-  const double high = model::quantile_at(majority, statistic.upper_end(kPieceTail));
+  if (!(core_high - core_low < kNarrowCore * (right_node - left_node))) return std::nullopt;
+  // The piece's ends are moved out to a grid, so that neighbouring pairs, whose peaks lie close
+  // together, integrate over the same pieces and find their distribution values in the memo.
+  const double low =
+      std::floor(model::quantile_at(majority, statistic.lower_end(kPieceTail)) / kBreakGrid) *
+      kBreakGrid;
+  const double high =
+      std::ceil(model::quantile_at(majority, statistic.upper_end(kPieceTail)) / kBreakGrid) *
+      kBreakGrid;
   return model::Window{std::max(low, a), std::min(high, b)};
 }
 

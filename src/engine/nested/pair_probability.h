@@ -30,8 +30,8 @@ PairAttempt attempt_pair(model::PairState& s, numlib::QuadWorkspace& outer_work,
                          double b);
 
 // Whether the density of the iorder-th majority order statistic is too narrow for the outer rule
-// on [a, b] to see: its core (all but 1e-6 of its mass on each side) is narrower than the gap
-// between the two nodes of the rule's first application around its middle. The rule then sees
+// on [a, b] to see: its core (all but 1e-6 of its mass on each side) is narrower than 0.8 of the
+// gap between the two nodes of the rule's first application around its middle. The rule then sees
 // the peak at one node or none, and the halves of the first bisection, whose nodes are twice as
 // dense, can miss it altogether with a small error estimate that asks for nothing more. If so, the
 // piece of [a, b] to be integrated on its own: where all but 1e-12 of the density lies on each

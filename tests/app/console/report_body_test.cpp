@@ -324,3 +324,34 @@ TEST(NumericalStop, TheStoppingMessageIsTheLastThingPrintedAndTheReportEndsThere
 
 }  // namespace
 }  // namespace tarven::console
+
+namespace tarven::console {
+namespace {
+
+TEST(PairCheck, AContradictedPairIsNamedOnTheConsoleAndInTheReportAfterTheTable) {
+  Options o = Options::fast();
+  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 3e-5 : r; };
+  const Rendered r = render_problem(10, 7, 4, 0.5, 0.3, 0.6, o);
+  ASSERT_EQ(r.result.discrepancies.size(), 1u);
+  const PairDiscrepancy& d = r.result.discrepancies[0];
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "CHECK: pair      2 (i       5, j       2) integrated%12.8f, exact%12.8f, "
+                "difference",
+                d.nested, d.exact);
+  // In the report between the last row of the table and the summary.
+  const auto& lines = r.report.lines;
+  std::size_t at = 0;
+  while (at < lines.size() && !lines[at].starts_with(line)) ++at;
+  ASSERT_LT(at, lines.size()) << line;
+  EXPECT_EQ(lines[at - 1], "  7.000  0.0076  1.0000      3      1");
+  EXPECT_EQ(lines[at + 1], "");
+  EXPECT_TRUE(lines[at + 2].starts_with("Exact values")) << lines[at + 2];
+  EXPECT_TRUE(lines[at].ends_with("0.3000E-04")) << lines[at];
+  std::size_t on_console = 0;
+  for (const std::string& c : r.console.lines) on_console += c.starts_with(line) ? 1 : 0;
+  EXPECT_EQ(on_console, 1u);
+}
+
+}  // namespace
+}  // namespace tarven::console

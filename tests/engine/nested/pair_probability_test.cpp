@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
+#include "engine/single/single_engine.h"
+#include "model/pair_plan.h"
 #include "model/window.h"
 #include "numlib/lbeta.h"
 #include "tests/model/model_test_support.h"
@@ -95,6 +98,40 @@ TEST(AttemptPair, AbnormalOuterIntegrationIsReportedAsDqag) {
   EXPECT_EQ(model::library_message(sink.events[0]).routine, "DQAG");
   EXPECT_TRUE(std::isfinite(attempt.r));
   EXPECT_EQ(attempt.abserr, sink.events[0].abserr);
+}
+
+}  // namespace
+}  // namespace tarven::engine::nested
+
+namespace tarven::engine::nested {
+namespace {
+
+// Groups of thousands: the majority order statistic of a pair is narrower than the gaps between
+// the outer rule's nodes. Without break points around it this pair came out 2e-4 too small.
+TEST(AttemptPair, ANarrowMajorityPeakIsIntegratedWhereTheRuleSeesIt) {
+  RecordingSink sink;
+  const model::Population p = problem(0.3, 0.9, 0.05, 4000, 1000);
+  const int k = 51;  // w = 50 minority hires of 500
+  const int i = 4000 - 500 + (k - 1) + 1;
+  const int j = 1000 - (k - 1);
+  ASSERT_TRUE(narrow_peak(p, i, kWindowLow, kWindowHigh).has_value());
+  model::PairState s(p, sink);
+  s.iorder = i;
+  s.jorder = j;
+  numlib::QuadWorkspace outer(kOuterLimit);
+  const PairAttempt attempt = attempt_pair(s, outer, kWindowLow, kWindowHigh);
+  const single::SingleEngine exact(single::SingleProblem{4000, 1000, p.es, p.rho, p.zcut});
+  EXPECT_NEAR(attempt.r, exact.cumulative(i, j).value, 1e-8);
+}
+
+TEST(AttemptPair, SmallGroupsNeverMeetTheNarrowPeakCriterion) {
+  for (const auto& [nmaj, nmin, nsel] : {std::tuple{7, 3, 4}, {240, 60, 60}, {800, 200, 100}}) {
+    const model::Population p = problem(0.8, 0.4, 0.5, nmaj, nmin);
+    const model::PairPlan plan = model::make_pair_plan(nmaj, nmin, nsel);
+    for (int k = 1; k <= plan.npair; ++k)
+      EXPECT_FALSE(narrow_peak(p, plan.i(k), kWindowLow, kWindowHigh).has_value())
+          << nmaj << " " << k;
+  }
 }
 
 }  // namespace
