@@ -11,6 +11,8 @@ constexpr std::uint32_t kEmpty = 0;
 constexpr std::uint32_t kReady = 1;
 // Entries a thread reserves at a time, so that the values it computes in a row stay in a row.
 constexpr std::uint32_t kBlock = 64;
+// Beyond this many pairs a problem gets four times the minority room.
+constexpr int kManyPairs = 2000;
 
 static_assert(std::has_single_bit(DistMemo::kCapacity[0]) &&
               std::has_single_bit(DistMemo::kCapacity[1]));
@@ -35,11 +37,16 @@ T* zeroed_array(std::size_t count) {
 
 }  // namespace
 
-DistMemo::DistMemo() {
+std::uint32_t DistMemo::minority_entries_for(int npair) {
+  return npair > kManyPairs ? kCapacity[0] * 4 : kCapacity[0];
+}
+
+DistMemo::DistMemo(std::uint32_t minority_entries) {
   for (int group = 0; group < 2; ++group) {
     Group& g = groups_[group];
-    g.capacity = kCapacity[group];
-    g.index_mask = kCapacity[group] * kIndexSlotsPerEntry - 1;
+    g.capacity =
+        group == 0 && std::has_single_bit(minority_entries) ? minority_entries : kCapacity[group];
+    g.index_mask = g.capacity * kIndexSlotsPerEntry - 1;
     g.entries.reset(zeroed_array<Entry>(g.capacity));
     g.abserr.reset(zeroed_array<double>(g.capacity));
     g.index.reset(zeroed_array<std::uint64_t>(std::size_t{g.index_mask} + 1));

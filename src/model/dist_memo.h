@@ -58,13 +58,19 @@ class DistMemo {
   static constexpr std::uint32_t kIndexSlotsPerEntry = 2;
   // Index slots looked at for one abscissa before giving up.
   static constexpr std::uint32_t kMaxProbes = 32;
-  // Memory of the arrays, 32.5 MiB. The entries are touched only as they are used; the index (8
+  // Memory of the arrays at the default capacity, 32.5 MiB (four times the minority part for
+  // problems of thousands of pairs). The entries are touched only as they are used; the index (8
   // MiB) is spread over by any problem that stores more than a few thousand values.
   static constexpr std::size_t kBytes =
       std::size_t{kCapacity[0] + kCapacity[1]} *
       (sizeof(double) * 5 + sizeof(double) + kIndexSlotsPerEntry * 8);
 
-  DistMemo();
+  // Room for `minority_entries` minority values (a power of two; kCapacity[0] by default).
+  explicit DistMemo(std::uint32_t minority_entries = kCapacity[0]);
+  // The minority room for a problem of `npair` pairs: problems of thousands of pairs (a million
+  // applicants with thousands hired) need more than 600,000 distinct values, and a full table
+  // makes their time depend on which thread stored what first.
+  static std::uint32_t minority_entries_for(int npair);
   DistMemo(const DistMemo&) = delete;
   DistMemo& operator=(const DistMemo&) = delete;
 

@@ -63,7 +63,8 @@ Enumeration evaluate_pairs_nested(const model::Population& population,
       model::make_pair_plan(population.nmaj, population.nmin, population.nsel);
   // Allocated once for the whole enumeration; it serves only this problem's plain densities.
   std::unique_ptr<model::DistMemo> memo;
-  if (settings.memo) memo = std::make_unique<model::DistMemo>();
+  if (settings.memo)
+    memo = std::make_unique<model::DistMemo>(model::DistMemo::minority_entries_for(plan.npair));
 
   // Workers pay off only when there is more than one pair to spread over them.
   std::unique_ptr<PairSource> source;
