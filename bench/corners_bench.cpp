@@ -20,6 +20,7 @@
 #include <variant>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "console/report_body.h"
 
 namespace {
@@ -135,16 +136,6 @@ void bench_corner(benchmark::State& state, const Corner& c) {
   g_measured.push_back(m);
 }
 
-bool listed(std::string_view list, std::string_view name) {
-  while (!list.empty()) {
-    const std::size_t comma = list.find(',');
-    if (list.substr(0, comma) == name) return true;
-    if (comma == std::string_view::npos) break;
-    list.remove_prefix(comma + 1);
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,7 +151,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&rest_count, rest.data());
 
   for (const Corner& c : kCorners) {
-    if (wanted.empty() ? !c.by_default : !listed(wanted, c.name)) continue;
+    if (wanted.empty() ? !c.by_default : !tarven::bench::listed(wanted, c.name)) continue;
     benchmark::RegisterBenchmark(c.name, [&c](benchmark::State& s) { bench_corner(s, c); })
         ->Iterations(1)
         ->UseManualTime()

@@ -22,6 +22,7 @@
 #include <variant>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "console/report_body.h"
 
 namespace {
@@ -130,17 +131,6 @@ void bench_problem(benchmark::State& state, const NamedProblem& named) {
   g_summaries.push_back(summary);
 }
 
-// Whether `name` is one of the comma-separated names in `list`.
-bool listed(std::string_view list, std::string_view name) {
-  while (!list.empty()) {
-    const std::size_t comma = list.find(',');
-    if (list.substr(0, comma) == name) return true;
-    if (comma == std::string_view::npos) break;
-    list.remove_prefix(comma + 1);
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,7 +155,7 @@ int main(int argc, char** argv) {
       {"huge", make_problem(30000, 24000, 3000, 0.8, 0.4, 0.5), false},
   };
   for (const NamedProblem& p : problems) {
-    if (!listed(wanted, p.name)) continue;
+    if (!tarven::bench::listed(wanted, p.name)) continue;
     // The cheap runs get more rounds, for a steadier median.
     const int n = p.name == std::string_view("typical") || !p.nested ? rounds * 5 : rounds;
     benchmark::RegisterBenchmark(p.name, [&p](benchmark::State& s) { bench_problem(s, p); })

@@ -17,6 +17,7 @@
 #include <variant>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "tarven/evaluate.h"
 
 namespace {
@@ -67,16 +68,6 @@ void bench_rung(benchmark::State& state, const Rung& r) {
   }
 }
 
-bool listed(std::string_view list, std::string_view name) {
-  while (!list.empty()) {
-    const std::size_t comma = list.find(',');
-    if (list.substr(0, comma) == name) return true;
-    if (comma == std::string_view::npos) break;
-    list.remove_prefix(comma + 1);
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,7 +82,7 @@ int main(int argc, char** argv) {
   int rest_count = static_cast<int>(rest.size());
   benchmark::Initialize(&rest_count, rest.data());
   for (const Rung& r : kRungs) {
-    if (!listed(wanted, r.name)) continue;
+    if (!tarven::bench::listed(wanted, r.name)) continue;
     benchmark::RegisterBenchmark(r.name, [&r](benchmark::State& s) { bench_rung(s, r); })
         ->Iterations(1)
         ->UseManualTime()

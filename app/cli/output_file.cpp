@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/write_all.h"
+
 namespace tarven::cli {
 
 std::string OutputFile::error(int number) const {
@@ -28,13 +30,9 @@ std::string OutputFile::write(std::string_view text) {
     const int number = file_.write(text);
     return number == 0 ? std::string() : error(number);
   }
-  while (!text.empty()) {
-    const ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return error(n < 0 ? errno : EIO);
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return {};
+  std::uint64_t written = 0;
+  const int number = common::write_all(STDOUT_FILENO, text, written);
+  return number == 0 ? std::string() : error(number);
 }
 
 std::string OutputFile::commit() {

@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "common/interrupt_cleanup.h"
+#include "common/write_all.h"
 
 namespace tarven::common {
 namespace {
@@ -198,20 +199,7 @@ int ReplacingFile::write(std::string_view text) {
   // new content, never new bytes followed by the old file's tail.
   if (mode_ == Mode::kInPlace && written_ == 0 && !text.empty() && ::ftruncate(fd_, 0) != 0)
     return errno;
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd_, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;  // no progress and no reason: do not spin
-    p += n;
-    left -= static_cast<std::size_t>(n);
-    written_ += static_cast<std::uint64_t>(n);
-  }
-  return 0;
+  return write_all(fd_, text, written_);
 }
 
 int ReplacingFile::commit() {

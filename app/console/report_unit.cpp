@@ -7,30 +7,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/write_all.h"
 #include "console/io_error.h"
 
 namespace tarven::console {
 
 namespace {
-
-// Writes all of `text` to standard error, resuming after short writes and signals. Returns 0 or
-// the errno of the failed attempt; `written` counts what reached the descriptor either way.
-int write_all(int fd, std::string_view text, std::uint64_t& written) {
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;  // no progress and no reason: do not spin
-    p += n;
-    left -= static_cast<std::size_t>(n);
-    written += static_cast<std::uint64_t>(n);
-  }
-  return 0;
-}
 
 std::string system_text(int error_number) {
   return std::strerror(error_number);
@@ -82,7 +64,7 @@ void ReportUnit::put(std::string_view text) {
     error = file_.write(text);
     written_ += file_.written() - before;
   } else {
-    error = write_all(STDERR_FILENO, text, written_);
+    error = common::write_all(STDERR_FILENO, text, written_);
   }
   if (error != 0) fail("write", system_text(error));
 }
