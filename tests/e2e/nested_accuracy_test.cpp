@@ -1,7 +1,7 @@
 // The dialogue's nested integrations against the single-integral engine, which is exact to 1e-12,
 // where they used to go wrong without a word: groups of thousands, whose order statistics are too
 // narrow for the outer rule. Every console pair value within 1e-8, every printed row and percentile
-// to its printed digits. The larger rungs of the ladder are timed and checked by a benchmark.
+// to its printed digits.
 
 #include <gtest/gtest.h>
 
@@ -94,10 +94,14 @@ void check_against_exact(const Rung& r) {
   }
 }
 
+// A ladder of groups of thousands, 80 % majority, 10 % hired (and fewer), with strong
+// pre-screening on some rungs: the retained groups are narrow and far from the centre.
 TEST(NestedAccuracy, GroupsOfThousandsAgreeWithTheExactEngine) {
   check_against_exact({3000, 2400, 300, 0.8, 0.4, 0.5});
-  // Strong pre-screening: the retained groups are narrow and far from the centre.
   check_against_exact({3000, 2400, 150, 0.3, 0.9, 0.05});
+  check_against_exact({5000, 4000, 500, 0.3, 0.9, 0.05});
+  check_against_exact({15000, 12000, 1500, 0.8, 0.9, 0.05});
+  check_against_exact({30000, 24000, 3000, 0.8, 0.4, 0.5});
 }
 
 }  // namespace

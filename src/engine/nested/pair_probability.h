@@ -22,10 +22,10 @@ struct PairAttempt {
 
 // The caller sets s.iorder and s.jorder; this sets s.lbeta1 and integrates fun over [a, b] as DQAG
 // does (EPSABS 1e-8, EPSREL 1e-5, 61-point rule) in outer_work, whose limit should be kOuterLimit.
-// Where the pair's majority order statistic is too narrow for the rule to see (narrow_peak), the
-// interval is broken around it and each piece integrated so. An abnormal return is reported to
-// s.diagnostics (DiagnosticSource::kOuter) and its estimate used; a DLBETA error is reported as
-// fatal and the result is NaN.
+// Where the pair's majority order statistic is too narrow for the rule to see (narrow_peak), only
+// the piece of [a, b] that holds it is integrated: outside, the integrand holds at most 2e-12. An
+// abnormal return is reported to s.diagnostics (DiagnosticSource::kOuter) and its estimate used; a
+// DLBETA error is reported as fatal and the result is NaN.
 PairAttempt attempt_pair(model::PairState& s, numlib::QuadWorkspace& outer_work, double a,
                          double b);
 
