@@ -41,11 +41,12 @@ std::variant<Earlier, std::string> earlier_output(const GridSettings& settings,
       const std::size_t end = earlier.text.find('\n', from);
       const std::string line = earlier.text.substr(from, end - from);
       from = end + 1;
-      const auto object = nlohmann::json::parse(line, nullptr, false);
-      if (object.is_discarded() || !object.contains("scenario_id") || !object.contains("status"))
+      std::string id;
+      std::string status;
+      if (!read_summary_json(line, id, status))
         return settings.output + ": not a line this command writes: " + line;
-      earlier.done.insert(object["scenario_id"].get<std::string>());
-      if (object["status"] != "ok") ++earlier.failed;
+      earlier.done.insert(id);
+      if (status != "ok") ++earlier.failed;
     }
     return earlier;
   }
@@ -216,7 +217,7 @@ int run_grid(const GridSettings& settings) {
       w.ok = outcome.status == ScenarioStatus::kOk;
       w.cancelled = outcome.status == ScenarioStatus::kCancelled;
       if (settings.format == "ndjson")
-        w.summary = summary_json(layout, input, outcome, settings.questions).dump() + "\n";
+        w.summary = summary_json(layout, input, outcome, settings.questions) + "\n";
       else
         w.summary = csv_record(summary_fields(layout, input, outcome, settings.questions)) + "\n";
       if (!settings.distribution.empty()) w.distribution = distribution_lines(input, outcome);

@@ -89,24 +89,7 @@ int run_one(const RunSettings& settings) {
 
   std::string text;
   if (settings.format == "json") {
-    nlohmann::ordered_json object =
-        summary_json(layout, settings.scenario, outcome, settings.questions);
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    if (outcome.status == ScenarioStatus::kOk) {
-      for (const DistributionRow& row : outcome.result.distribution) {
-        nlohmann::ordered_json r;
-        r["n_minority_hired"] = row.n_minority_hired;
-        r["n_majority_hired"] = row.n_majority_hired;
-        r["sr_minority"] = row.sr_minority;
-        r["sr_majority"] = row.sr_majority;
-        r["ai"] = row.ai ? nlohmann::ordered_json(*row.ai) : nlohmann::ordered_json(nullptr);
-        r["prob"] = row.prob;
-        r["cum_prob"] = row.cum_prob;
-        rows.push_back(std::move(r));
-      }
-    }
-    object["distribution"] = std::move(rows);
-    text = object.dump(2) + "\n";
+    text = summary_json(layout, settings.scenario, outcome, settings.questions, true, 2) + "\n";
   } else if (settings.format == "csv") {
     text = csv_record(summary_header(layout)) + "\n" +
            csv_record(summary_fields(layout, settings.scenario, outcome, settings.questions)) +

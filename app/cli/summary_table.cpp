@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "cli/csv.h"
@@ -189,8 +190,9 @@ std::vector<std::string> summary_fields(const SummaryLayout& layout, const Scena
   return fields;
 }
 
-nlohmann::ordered_json summary_json(const SummaryLayout& layout, const ScenarioInput& input,
-                                    const ScenarioOutcome& outcome, const Questions& questions) {
+std::string summary_json(const SummaryLayout& layout, const ScenarioInput& input,
+                         const ScenarioOutcome& outcome, const Questions& questions,
+                         bool with_distribution, int indent) {
   nlohmann::ordered_json object;
   object["scenario_id"] = input.id;
   nlohmann::ordered_json in = nlohmann::ordered_json::object();
@@ -205,7 +207,35 @@ nlohmann::ordered_json summary_json(const SummaryLayout& layout, const ScenarioI
   nlohmann::ordered_json summary = nlohmann::ordered_json::object();
   for (const Cell& c : result_cells(layout, outcome, questions)) summary[c.name] = json_of(c);
   object["summary"] = std::move(summary);
-  return object;
+  if (with_distribution) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    if (outcome.status == ScenarioStatus::kOk) {
+      for (const DistributionRow& row : outcome.result.distribution) {
+        nlohmann::ordered_json r;
+        r["n_minority_hired"] = row.n_minority_hired;
+        r["n_majority_hired"] = row.n_majority_hired;
+        r["sr_minority"] = row.sr_minority;
+        r["sr_majority"] = row.sr_majority;
+        r["ai"] = row.ai ? nlohmann::ordered_json(*row.ai) : nlohmann::ordered_json(nullptr);
+        r["prob"] = row.prob;
+        r["cum_prob"] = row.cum_prob;
+        rows.push_back(std::move(r));
+      }
+    }
+    object["distribution"] = std::move(rows);
+  }
+  return object.dump(indent);
+}
+
+bool read_summary_json(const std::string& line, std::string& id, std::string& status) {
+  const auto object = nlohmann::json::parse(line, nullptr, false);
+  if (object.is_discarded() || !object.is_object() || !object.contains("scenario_id") ||
+      !object["scenario_id"].is_string() || !object.contains("status") ||
+      !object["status"].is_string())
+    return false;
+  id = object["scenario_id"].get<std::string>();
+  status = object["status"].get<std::string>();
+  return true;
 }
 
 std::string distribution_lines(const ScenarioInput& input, const ScenarioOutcome& outcome) {

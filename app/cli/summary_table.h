@@ -4,7 +4,6 @@
 // the same names in the same order. The names and their meanings are the README's; the columns
 // are fixed by the questions (thresholds and quantile levels) and the pass-through columns.
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -29,10 +28,16 @@ std::vector<std::string> summary_header(const SummaryLayout& layout);
 std::vector<std::string> summary_fields(const SummaryLayout& layout, const ScenarioInput& input,
                                         const ScenarioOutcome& outcome, const Questions& questions);
 
-// One object: scenario_id, "input" (the pass-through and the six fields), status, error, and
-// "summary" (every other column by its name); null where the CSV has NA.
-nlohmann::ordered_json summary_json(const SummaryLayout& layout, const ScenarioInput& input,
-                                    const ScenarioOutcome& outcome, const Questions& questions);
+// One JSON object: scenario_id, "input" (the pass-through and the six fields), status, error,
+// and "summary" (every other column by its name); null where the CSV has NA. With
+// `with_distribution`, also "distribution": every split. One line, or indented by `indent`.
+std::string summary_json(const SummaryLayout& layout, const ScenarioInput& input,
+                         const ScenarioOutcome& outcome, const Questions& questions,
+                         bool with_distribution = false, int indent = -1);
+
+// The scenario_id and status of a line summary_json wrote; false when the line is not such an
+// object.
+bool read_summary_json(const std::string& line, std::string& id, std::string& status);
 
 // The tidy distribution of an evaluated scenario: one line per split (no header).
 inline constexpr const char* kDistributionHeader =

@@ -182,10 +182,8 @@ void Evaluation::check_pairs(const Problem& problem, const model::PairPlan& plan
 
 void Evaluation::run_single(const Problem& problem, const model::PairPlan& plan,
                             const Options& options) {
-  const engine::single::SingleProblem single{problem.n_majority(), problem.n_minority(),
-                                             problem.d(), problem.rho(), problem.cutoff()};
-  const engine::single::SingleEnumeration e =
-      engine::single::evaluate_pairs_single(single, plan, thread_count(options), cancel_);
+  const engine::single::SingleEnumeration e = engine::single::evaluate_pairs_single(
+      single_problem(problem), plan, thread_count(options), cancel_);
   if (e.cancelled || cancelled()) return;
 
   std::vector<double> cumulative(e.values.size());

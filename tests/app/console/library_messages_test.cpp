@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "tarven/evaluate.h"
 
@@ -18,14 +19,22 @@ TEST(LibraryMessages, AStoppedRunEndsWithASummaryOfEveryMessageAndItsCount) {
   const Result r = evaluate(p, stop);
   ASSERT_EQ(r.status, Status::kNumericalStop);
   const std::string summary = library_summary(r);
-  EXPECT_TRUE(std::regex_match(
-      summary,
-      std::regex(" \\*\\*\\* numerical library error summary\n"
-                 " \\*   ROUTINE      NUMBER  LEVEL        COUNT  MESSAGE\n"
-                 "( \\*   DQAGI             [1-5]  WARNING     +[0-9]+  ABNORMAL RETURN\n)+"
-                 " \\*   DQAG              6  RECOVERABLE      1  ABNORMAL RETURN\n"
-                 " \\*\\*\\* end of summary\n")))
-      << summary;
+  std::vector<std::string> lines;
+  for (std::size_t from = 0, nl; (nl = summary.find('\n', from)) != std::string::npos;
+       from = nl + 1)
+    lines.push_back(summary.substr(from, nl - from));
+  ASSERT_GE(lines.size(), 5u) << summary;
+  EXPECT_EQ(lines[0], " *** numerical library error summary");
+  EXPECT_EQ(lines[1], " *   ROUTINE      NUMBER  LEVEL        COUNT  MESSAGE");
+  // The warnings of dist, one line per error number with its count, then the stop.
+  for (std::size_t n = 2; n + 2 < lines.size(); ++n) {
+    EXPECT_TRUE(lines[n].starts_with(" *   DQAGI             ")) << lines[n];
+    EXPECT_NE(lines[n].find("  WARNING "), std::string::npos) << lines[n];
+    EXPECT_TRUE(lines[n].ends_with("  ABNORMAL RETURN")) << lines[n];
+  }
+  EXPECT_EQ(lines[lines.size() - 2],
+            " *   DQAG              6  RECOVERABLE      1  ABNORMAL RETURN");
+  EXPECT_EQ(lines.back(), " *** end of summary");
   // The counts include the messages that were not printed.
   int counted = 0;
   for (const LibraryMessage& m : r.messages) counted += m.count;

@@ -19,9 +19,12 @@ using testing::XmlDoc;
 using testing_support::read_file;
 using testing_support::write_file;
 
-SubprocessResult tarven(std::vector<std::string> args) {
-  args.insert(args.begin(), TARVEN_EXE);
-  return run_subprocess(args, std::chrono::seconds(60));
+// The program's path comes first; gcc 12 misjudges a literal inserted at the front of a vector.
+SubprocessResult tarven(const std::vector<std::string>& args) {
+  static const std::string program = TARVEN_EXE;
+  std::vector<std::string> command{program};
+  command.insert(command.end(), args.begin(), args.end());
+  return run_subprocess(command, std::chrono::seconds(60));
 }
 
 std::vector<std::string> run_args(const TempDir& dir, const std::string& stem) {
