@@ -89,7 +89,8 @@ TEST(BivariateNormal, InfiniteLimitsGiveExactValues) {
   EXPECT_EQ(bivariate_normal_cdf(-inf, 0.3, 0.5), 0.0);
   EXPECT_EQ(bivariate_normal_cdf(0.3, -inf, -0.5), 0.0);
   EXPECT_EQ(bivariate_normal_cdf(inf, inf, 0.5), 1.0);
-  EXPECT_NEAR(bivariate_normal_cdf(inf, 0.3, 0.8), normal_cdf(0.3), 1e-16);
+  // Within an ulp or two: the two sides take Phi(0.3) from different erfc evaluations.
+  EXPECT_NEAR(bivariate_normal_cdf(inf, 0.3, 0.8), normal_cdf(0.3), 3e-16);
   EXPECT_TRUE(std::isnan(bivariate_normal_cdf(std::nan(""), 0.0, 0.0)));
 }
 

@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <regex>
 #include <stdexcept>
 
 #include "plot/subprocess.h"
@@ -205,10 +204,15 @@ Visit visit(const std::filesystem::path& chromium, const std::filesystem::path& 
        "--screenshot=" + shot.string(), "file://" + file.string()},
       std::chrono::seconds(15));
   Visit v;
-  static const std::regex console_line(R"(:CONSOLE[:(][^\]]*\]\s*(.*))");
-  std::smatch match;
   for (const std::string& line : lines(run.err)) {
-    if (std::regex_search(line, match, console_line)) v.console.push_back(match[1]);
+    // [..:INFO:CONSOLE:4] "message", source: ... (or :CONSOLE(4)] in older versions)
+    const std::size_t tag = line.find(":CONSOLE");
+    if (tag == std::string::npos) continue;
+    const char after = tag + 8 < line.size() ? line[tag + 8] : '\0';
+    const std::size_t close = line.find(']', tag);
+    if ((after != ':' && after != '(') || close == std::string::npos) continue;
+    const std::size_t text = line.find_first_not_of(" \t", close + 1);
+    v.console.push_back(text == std::string::npos ? std::string() : line.substr(text));
   }
   v.screenshot = read_png(shot);
   if (!run.succeeded() || v.screenshot.pixels.empty()) {
