@@ -138,6 +138,14 @@ nlohmann::ordered_json json_of(const Cell& c) {
   return *c.number;
 }
 
+// The exactly rounded ratio rather than the report's quotient of rates, so that a script testing
+// `ai < 0.8` on the written column agrees with p_ai_lt_0_80.
+std::optional<double> written_ai(const ScenarioOutcome& outcome, const DistributionRow& row) {
+  if (!outcome.problem) return row.ai;
+  return impact_ratio(row.n_minority_hired, row.n_majority_hired, outcome.problem->n_minority(),
+                      outcome.problem->n_majority());
+}
+
 }  // namespace
 
 std::variant<SummaryLayout, std::string> summary_layout(std::vector<std::string> passthrough,
@@ -216,7 +224,8 @@ std::string summary_json(const SummaryLayout& layout, const ScenarioInput& input
         r["n_majority_hired"] = row.n_majority_hired;
         r["sr_minority"] = row.sr_minority;
         r["sr_majority"] = row.sr_majority;
-        r["ai"] = row.ai ? nlohmann::ordered_json(*row.ai) : nlohmann::ordered_json(nullptr);
+        const std::optional<double> ai = written_ai(outcome, row);
+        r["ai"] = ai ? nlohmann::ordered_json(*ai) : nlohmann::ordered_json(nullptr);
         r["prob"] = row.prob;
         r["cum_prob"] = row.cum_prob;
         rows.push_back(std::move(r));
@@ -253,7 +262,7 @@ std::string distribution_lines(const ScenarioInput& input, const ScenarioOutcome
     out += ',';
     out += format_number(row.sr_majority);
     out += ',';
-    out += format_number(row.ai);
+    out += format_number(written_ai(outcome, row));
     out += ',';
     out += format_number(row.prob);
     out += ',';

@@ -104,6 +104,13 @@ struct Rates {
 
 Outcome<Rates> compute_rates(const RatesRequest& request);
 
+// AI of a split, N2 * n_majority / (N1 * n_minority) with both products exact and one rounding, so
+// a ratio equal to a decimal (10 of 60 against 50 of 240 is 0.8) reads back as that decimal's
+// double; the quotient of the two rounded selection rates need not (0.7999999999999999). Empty
+// when N1 = 0.
+std::optional<double> impact_ratio(int n_minority_hired, int n_majority_hired, int n_minority,
+                                   int n_majority);
+
 // Hypergeometric probabilities of N2 when n_hired of n_majority + n_minority applicants are hired
 // at random, for N2 from max(n_hired - n_majority, 0) to min(n_hired, n_minority). Relative
 // accuracy holds far into the tails, down to where the values leave the normal double range.

@@ -331,8 +331,8 @@ Outcome<Rates> compute_rates(const RatesRequest& request) {
     n2_mean.add(s.prob * s.n_minority_hired);
     if (s.n_majority_hired > 0) {
       p_defined.add(s.prob);
-      ai_weighted.add(s.prob * (static_cast<double>(s.n_minority_hired * n_majority) /
-                                static_cast<double>(s.n_majority_hired * n_minority)));
+      ai_weighted.add(s.prob * *impact_ratio(s.n_minority_hired, s.n_majority_hired,
+                                             request.n_minority, request.n_majority));
     } else {
       rates.p_ai_undefined = s.prob;
     }
@@ -354,8 +354,8 @@ Outcome<Rates> compute_rates(const RatesRequest& request) {
     CompensatedSum spread;
     for (const Split& s : splits) {
       if (s.n_majority_hired == 0) continue;
-      const double deviation = static_cast<double>(s.n_minority_hired * n_majority) /
-                                   static_cast<double>(s.n_majority_hired * n_minority) -
+      const double deviation = *impact_ratio(s.n_minority_hired, s.n_majority_hired,
+                                             request.n_minority, request.n_majority) -
                                mean;
       spread.add(s.prob * deviation * deviation);
     }
@@ -404,12 +404,17 @@ Outcome<Rates> compute_rates(const RatesRequest& request) {
     q.level = level;
     q.suffix = quantile_suffix(level);
     const Split& s = splits[i];
-    if (s.n_majority_hired > 0) {
-      q.ai = static_cast<double>(s.n_minority_hired * n_majority) /
-             static_cast<double>(s.n_majority_hired * n_minority);
-    }
+    q.ai = impact_ratio(s.n_minority_hired, s.n_majority_hired, request.n_minority,
+                        request.n_majority);
   }
   return {std::move(rates), {}};
+}
+
+std::optional<double> impact_ratio(int n_minority_hired, int n_majority_hired, int n_minority,
+                                   int n_majority) {
+  if (n_majority_hired <= 0) return std::nullopt;
+  return static_cast<double>(std::int64_t{n_minority_hired} * n_majority) /
+         static_cast<double>(std::int64_t{n_majority_hired} * n_minority);
 }
 
 Outcome<PopulationValues> population_values(double majority_share, double hired_share,

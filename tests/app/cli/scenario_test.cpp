@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <vector>
+
+#include "cli/summary_table.h"
 
 namespace tarven::cli {
 namespace {
@@ -93,6 +96,32 @@ TEST(ScenarioRates, TheFourFifthsExampleToFourDecimals) {
       evaluate_scenario(input("100", "80", "18", "0", "0.5", "0.5"), Questions{}, nullptr);
   ASSERT_EQ(out.status, ScenarioStatus::kOk);
   EXPECT_NEAR(out.rates.thresholds[0].p_ai_lt, 0.2448, 5e-5);
+}
+
+TEST(ScenarioRates, TheWrittenImpactRatioComparesAsTheThresholdRuleDoes) {
+  // A script filtering the distribution file on ai < 0.8 must find p_ai_lt_0_80; the split of 10
+  // of 60 against 50 of 240 is where a quotient of rounded rates would say otherwise.
+  const ScenarioOutcome out =
+      evaluate_scenario(input("300", "240", "60", "0", "0.2", "0.4"), Questions{}, nullptr);
+  ASSERT_EQ(out.status, ScenarioStatus::kOk);
+  std::istringstream lines(distribution_lines(ScenarioInput{}, out));
+  std::string line;
+  int rows = 0;
+  double below = 0.0;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, ',');) f.push_back(cell);
+    ASSERT_EQ(f.size(), 8u) << line;
+    const int n2 = std::stoi(f[1]), n1 = std::stoi(f[2]);
+    ++rows;
+    if (f[5] == "NA") continue;
+    const bool rule = 5LL * n2 * 240 < 4LL * n1 * 60;
+    EXPECT_EQ(std::stod(f[5]) < 0.8, rule) << line;
+    if (std::stod(f[5]) < 0.8) below += std::stod(f[6]);
+  }
+  EXPECT_EQ(rows, 61);
+  EXPECT_DOUBLE_EQ(below, out.rates.thresholds[0].p_ai_lt);
 }
 
 TEST(ScenarioInputs, EachRefusalNamesItsField) {
