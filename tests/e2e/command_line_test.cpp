@@ -25,18 +25,7 @@ plot::SubprocessResult tarven(std::vector<std::string> args) {
   return plot::run_subprocess(args, std::chrono::seconds(120));
 }
 
-class Scratch {
- public:
-  Scratch() {
-    char pattern[] = "/tmp/tarven-cli-XXXXXX";
-    path_ = ::mkdtemp(pattern);
-  }
-  ~Scratch() { std::filesystem::remove_all(path_); }
-  std::string operator()(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using Scratch = testing_support::ScratchDirectory;
 
 TEST(CommandLine, HelpVersionAndUsageErrorsAsOnAnyTool) {
   const auto help = tarven({"--help"});

@@ -29,10 +29,9 @@ int status_of_child(Body body) {
 }
 
 TEST(InterruptCleanup, EachSignalRemovesTheTemporaryFileAndExitsWith128PlusItsNumber) {
-  std::string pattern = (fs::temp_directory_path() / "interrupt_cleanup_XXXXXX").string();
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  const fs::path dir = pattern;
-  const std::string target = (dir / "report.txt").string();
+  const testing_support::ScratchDirectory scratch("interrupt_cleanup");
+  const fs::path& dir = scratch.path();
+  const std::string target = scratch("report.txt");
   testing_support::write_file(target, "old report\n");
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     const int status = status_of_child([&] {
@@ -46,7 +45,6 @@ TEST(InterruptCleanup, EachSignalRemovesTheTemporaryFileAndExitsWith128PlusItsNu
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     EXPECT_EQ(testing_support::read_file(target), "old report\n");
   }
-  fs::remove_all(dir);
 }
 
 TEST(InterruptCleanup, ASignalIgnoredAtStartStaysIgnored) {

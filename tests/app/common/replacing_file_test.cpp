@@ -26,24 +26,15 @@ using Mode = ReplacingFile::Mode;
 
 class ReplacingFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "replacing_file_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(dir_, ignored);
-  }
   std::vector<std::string> names() const {
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator(dir_)) found.push_back(entry.path().filename());
     std::sort(found.begin(), found.end());
     return found;
   }
-  std::string path(const char* name) const { return (dir_ / name).string(); }
-  fs::path dir_;
+  std::string path(const char* name) const { return scratch_(name); }
+  testing_support::ScratchDirectory scratch_{"replacing_file"};
+  const fs::path& dir_ = scratch_.path();
 };
 
 TEST_F(ReplacingFileTest, TargetChangesOnlyAtCommitAndKeepsItsPermissions) {

@@ -30,21 +30,18 @@ class Transcript final : public OutputUnit {
 
 constexpr std::string_view kQuestion = "  Filename to write output of the program? \n";
 
+// The file-name question followed by `next`.
+std::string question_then(std::string_view next) {
+  std::string text(kQuestion);
+  text.append(next);
+  return text;
+}
+
 // File names of the dialogue are short and relative, so every test runs in a fresh directory.
 class OpenReportTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "open_report_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    home_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(home_);
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void SetUp() override { fs::current_path(scratch_.path()); }
+  void TearDown() override { fs::current_path(home_); }
 
   // Runs the dialogue on `answers`; returns iunit (starting from 0, as the driver sets it).
   int run(const std::string& answers) {
@@ -56,7 +53,8 @@ class OpenReportTest : public ::testing::Test {
     return iunit;
   }
 
-  fs::path dir_, home_;
+  testing_support::ScratchDirectory scratch_{"open_report"};
+  const fs::path home_ = fs::current_path();
   ReportUnit report_;
   Transcript console_;
   std::size_t lines_read_ = 0;
@@ -77,7 +75,7 @@ TEST_F(OpenReportTest, QuestionShowsTheNamePaddedToFourteen) {
   EXPECT_EQ(run("old.txt\nn\n"), 0);
   // Seven characters of name, seven blanks of padding, then the text's own leading blank.
   EXPECT_EQ(console_.text(),
-            std::string(kQuestion) + " File old.txt        found - write over it  (y/n) ?\n");
+            question_then(" File old.txt        found - write over it  (y/n) ?\n"));
 }
 
 TEST_F(OpenReportTest, LongNameIsCutToFourteenCharacters) {
@@ -92,7 +90,7 @@ TEST_F(OpenReportTest, ExistenceCheckAndQuestionUseTheCutName) {
   write_file("abcdefghijklmn", "old\n");
   EXPECT_EQ(run("abcdefghijklmnopq\ny\n"), 1);
   EXPECT_EQ(console_.text(),
-            std::string(kQuestion) + " File abcdefghijklmn found - write over it  (y/n) ?\n");
+            question_then(" File abcdefghijklmn found - write over it  (y/n) ?\n"));
 }
 
 TEST_F(OpenReportTest, TrailingBlanksGoLeadingAndInnerBlanksStay) {

@@ -47,17 +47,8 @@ std::string write_error_report(std::string_view reason, std::string_view name,
 
 class ReportUnitTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "report_unit_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(dir_, ignored);
-  }
-  fs::path dir_;
+  testing_support::ScratchDirectory scratch_{"report_unit"};
+  const fs::path& dir_ = scratch_.path();
 };
 
 TEST_F(ReportUnitTest, StaysOnStandardErrorUntilConnected) {

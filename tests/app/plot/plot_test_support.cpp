@@ -114,17 +114,6 @@ CurveChart sample_curve_chart() {
   return chart;
 }
 
-TempDir::TempDir() {
-  char pattern[] = "/tmp/tarven-plot-test-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
   std::size_t at = 0;

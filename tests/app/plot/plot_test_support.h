@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plot/curve_chart.h"
+#include "tests/test_files.h"
 
 namespace tarven::plot::testing {
 
@@ -51,16 +52,7 @@ AxisMap read_axis(const XmlDoc& doc, xmlNodePtr axis_group, bool horizontal);
 // curve one not-a-number that must be left out.
 CurveChart sample_curve_chart();
 
-// A fresh directory under /tmp, removed with everything in it at destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using TempDir = testing_support::ScratchDirectory;
 
 std::vector<std::string> lines(const std::string& text);
 
