@@ -12,6 +12,7 @@
 #include "cli/output_file.h"
 #include "cli/pictures.h"
 #include "cli/run_command.h"
+#include "tarven/evaluate.h"
 
 namespace tarven::cli {
 namespace {
@@ -23,8 +24,19 @@ void say(const std::string& message) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+// "single (the default) or nested", from the library's list.
+std::string engine_words() {
+  std::string words;
+  for (std::size_t e = 0; e < kEngines.size(); ++e) {
+    words += e == 0 ? "" : e + 1 == kEngines.size() ? " or " : ", ";
+    words += engine_name(kEngines[e]);
+    if (e == 0) words += " (the default)";
+  }
+  return words;
+}
+
 // The questions every scenario is asked, as flags shared by run and grid.
-void add_questions(CLI::App& command, Questions& q, std::string& engine) {
+void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine) {
   command
       .add_option("--threshold", q.thresholds,
                   "AI threshold T, as a decimal (repeat for several; default 0.8)")
@@ -33,7 +45,7 @@ void add_questions(CLI::App& command, Questions& q, std::string& engine) {
       ->type_name("A");
   command
       .add_option(
-          "--quantiles", q.quantiles,
+          "--quantiles", q.quantile_levels,
           "Quantile levels of AI, comma-separated (default 0.05,0.1,0.25,0.5,0.75,0.9,0.95)")
       ->delimiter(',')
       ->type_name("LIST");
@@ -41,16 +53,17 @@ void add_questions(CLI::App& command, Questions& q, std::string& engine) {
       .add_option("--engine", engine,
                   "Evaluation engine: single (one exact integral per split, the default) or "
                   "nested (the dialogue's nested integrations)")
-      ->check(CLI::IsMember({"single", "nested"}))
+      ->check(
+          [](const std::string& word) {
+            return parse_engine(word) ? std::string()
+                                      : "\"" + word + "\" is not an engine: use " + engine_words();
+          },
+          "ENGINE")
       ->type_name("ENGINE");
   command.add_option("--threads", q.threads, "Threads per evaluation (0 = all cores)")
       ->check(CLI::NonNegativeNumber)
       ->type_name("N");
   command.add_flag("--timing", q.timing, "Fill the cpu_seconds column (results then vary by run)");
-}
-
-Engine engine_of(const std::string& name) {
-  return name == "nested" ? Engine::kNested : Engine::kSingle;
 }
 
 std::string read_whole(const std::string& path, std::string& text) {
@@ -121,7 +134,7 @@ int run_command_line(int argc, const char* const* argv) {
 
   // tarven run
   RunSettings run;
-  std::string run_engine = "single";
+  std::string run_engine = engine_name(Engine::kSingle);
   CLI::App* run_command = app.add_subcommand("run", "Evaluate one scenario given by flags");
   const char* const flags[] = {"--n-total", "--n-majority", "--n-hired",
                                "--d",       "--rho",        "--retention"};
@@ -153,7 +166,7 @@ int run_command_line(int argc, const char* const* argv) {
   // tarven grid
   GridSettings grid;
   grid.questions.threads = 1;  // scenarios run side by side; one thread each by default
-  std::string grid_engine = "single";
+  std::string grid_engine = engine_name(Engine::kSingle);
   std::string shard;
   std::string grid_html;
   CurveRequest grid_curves;
@@ -219,7 +232,7 @@ int run_command_line(int argc, const char* const* argv) {
   }
 
   if (run_command->parsed()) {
-    run.questions.engine = engine_of(run_engine);
+    run.questions.engine = *parse_engine(run_engine);
     run.scenario.id = "1";
     const auto checked = problem_of(run.scenario);
     if (auto* error = std::get_if<std::string>(&checked)) {
@@ -229,7 +242,7 @@ int run_command_line(int argc, const char* const* argv) {
     return run_one(run);
   }
   if (grid_command->parsed()) {
-    grid.questions.engine = engine_of(grid_engine);
+    grid.questions.engine = *parse_engine(grid_engine);
     if (!shard.empty()) {
       int k = 0;
       int n = 0;
