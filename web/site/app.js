@@ -115,7 +115,11 @@ function titleOf(answer) {
   );
 }
 
+// A computation asked while another runs replaces it: only the latest one may change the page.
+let latest = 0;
+
 async function compute(state) {
+  const mine = ++latest;
   clearErrors();
   $('status').textContent = '';
   const read = requestOf(state);
@@ -132,6 +136,7 @@ async function compute(state) {
     const answer = await calculator.analyse(request, (done, total) =>
       progress.update(done, total, `${done} of ${total} steps`),
     );
+    if (mine !== latest) return;
     if (answer.refused.length > 0 || answer.status === 'invalid') {
       showError(answer.message, answer.refused);
       return;
@@ -142,6 +147,7 @@ async function compute(state) {
     }
     show(answer);
   } catch (error) {
+    if (mine !== latest) return;
     if (error instanceof CancelledError) {
       $('status').textContent = 'Cancelled. Change the inputs or compute again.';
       setState('cancelled');
@@ -149,8 +155,10 @@ async function compute(state) {
       showError(error.message, []);
     }
   } finally {
-    progress.stop();
-    $('cancel').disabled = true;
+    if (mine === latest) {
+      progress.stop();
+      $('cancel').disabled = true;
+    }
   }
 }
 
