@@ -8,6 +8,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -15,15 +16,29 @@
 
 namespace tarven::cli {
 
-// The six fields that state a scenario, in this order.
-inline constexpr std::array<const char*, 6> kInputColumns{"n_total", "n_majority", "n_hired",
-                                                          "d",       "rho",        "retention"};
+// The fields that may state a scenario, in this order: the library's ScenarioInputs by name. A
+// group's size is given by one of n_majority, n_minority and minority_share, the hires by one of
+// n_hired and selection_ratio.
+inline constexpr std::array<const char*, 9> kInputColumns{
+    "n_total",         "n_majority", "n_minority", "minority_share", "n_hired",
+    "selection_ratio", "d",          "rho",        "retention"};
+// What a scenario file must have a column for: each entry names one column, or the columns of which
+// one gives the value (a row then states it in exactly one of them).
+std::vector<std::vector<std::string>> needed_columns();
+
+// The shares are no column of the summary, which states the counts they give; they are passed
+// through to the output as given, beside the scenario's other columns.
+bool is_share(std::string_view column);
 
 struct ScenarioInput {
   std::string id;                        // scenario_id
-  std::vector<std::string> passthrough;  // the other columns of the row, as given
-  std::array<std::string, 6> fields;     // kInputColumns as given; empty when missing
-  std::optional<std::string> fault;      // a row that could not be read at all
+  std::vector<std::string> passthrough;  // the other columns of the row (and the shares), as given
+  std::array<std::string, kInputColumns.size()> fields;  // as given; empty when not given
+  std::optional<std::string> fault;                      // a row that could not be read at all
+
+  // The field called `name` (one of kInputColumns), as given.
+  std::string& field(std::string_view name);
+  const std::string& field(std::string_view name) const;
 };
 
 // What every scenario of one command is asked, and how it is computed.
