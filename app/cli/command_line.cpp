@@ -102,7 +102,7 @@ CLI::Validator named_as(std::vector<PictureFormat> allowed, std::string kinds,
 // The curves (and the page) of a grid's results in `input` ("-": the standard input).
 int run_plot(const std::string& input, const CurveRequest& request, const std::string& output) {
   std::string text;
-  if (std::string error = read_input(input, text); !error.empty()) {
+  if (std::string error = read_whole(input, text); !error.empty()) {
     say(error);
     return kExitUsage;
   }

@@ -8,7 +8,6 @@
 #include <set>
 #include <thread>
 
-#include "cli/column_names.h"
 #include "cli/input_file.h"
 #include "cli/interrupt.h"
 #include "cli/output_file.h"
@@ -81,39 +80,21 @@ struct Written {
 }  // namespace
 
 std::variant<ScenarioTable, std::string> scenarios_of(const CsvTable& table) {
-  if (std::optional<std::string> fault = header_fault(table.header)) return *fault;
-  if (std::optional<std::string> missing = missing_columns(table.header, needed_columns()))
-    return *missing;
+  auto found = scenario_columns(table.header);
+  if (auto* error = std::get_if<std::string>(&found)) return *error;
+  const ScenarioColumns& columns = std::get<ScenarioColumns>(found);
   ScenarioTable out;
-  std::array<std::optional<std::size_t>, kInputColumns.size()> at{};
-  std::vector<bool> used(table.header.size(), false);
-  for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
-    const auto found = find_column(table, kInputColumns[f]);
-    if (found.error) continue;
-    at[f] = found.value;
-    used[found.value] = !is_share(kInputColumns[f]);  // shares are passed through as well
-  }
-  std::optional<std::size_t> id_column;
-  if (const auto found = find_column(table, "scenario_id"); !found.error) {
-    id_column = found.value;
-    used[found.value] = true;
-  }
-  std::vector<std::size_t> passthrough;
-  for (std::size_t c = 0; c < table.header.size(); ++c) {
-    if (used[c]) continue;
-    passthrough.push_back(c);
-    out.passthrough_names.push_back(table.header[c]);
-  }
+  out.passthrough_names = columns.passthrough_names;
   for (std::size_t r = 0; r < table.rows.size(); ++r) {
     const CsvRow& row = table.rows[r];
     ScenarioInput s;
     auto field = [&](std::size_t c) -> std::string {
       return c < row.fields.size() ? row.fields[c] : std::string();
     };
-    s.id = id_column && !field(*id_column).empty() ? field(*id_column) : std::to_string(r + 1);
-    for (const std::size_t c : passthrough) s.passthrough.push_back(field(c));
+    s.id = columns.id && !field(*columns.id).empty() ? field(*columns.id) : std::to_string(r + 1);
+    for (const std::size_t c : columns.passthrough) s.passthrough.push_back(field(c));
     for (std::size_t f = 0; f < kInputColumns.size(); ++f)
-      if (at[f]) s.fields[f] = field(*at[f]);
+      if (columns.fields[f]) s.fields[f] = field(*columns.fields[f]);
     s.fault = row.fault;
     out.scenarios.push_back(std::move(s));
   }
@@ -129,7 +110,7 @@ std::pair<std::size_t, std::size_t> shard_rows(std::size_t rows, int k, int n) {
 int run_grid(const GridSettings& settings) {
   // The scenarios.
   std::string text;
-  if (std::string error = read_input(settings.input, text); !error.empty()) {
+  if (std::string error = read_whole(settings.input, text); !error.empty()) {
     say(error);
     return kExitUsage;
   }

@@ -12,7 +12,7 @@ std::string input_name(const std::string& path) {
   return path == "-" ? "standard input" : path;
 }
 
-std::string read_input(const std::string& path, std::string& text) {
+std::string read_whole(const std::string& path, std::string& text) {
   if (path == "-") {
     text.clear();
     char buffer[1 << 16];

@@ -10,7 +10,7 @@ namespace tarven::cli {
 // How messages name the file: its path, or "standard input".
 std::string input_name(const std::string& path);
 
-// Reads the whole file into `text`; an error text naming it, or "".
-std::string read_input(const std::string& path, std::string& text);
+// The whole file in `text` ("-": the standard input); an error text naming it, or "".
+std::string read_whole(const std::string& path, std::string& text);
 
 }  // namespace tarven::cli

@@ -2,9 +2,12 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+
+#include "cli/column_names.h"
 
 namespace tarven::cli {
 namespace {
@@ -33,13 +36,36 @@ std::size_t column_index(std::string_view name) {
 
 }  // namespace
 
-std::vector<std::vector<std::string>> needed_columns() {
-  return {{"n_total"},
-          {"n_majority", "n_minority", "minority_share"},
-          {"n_hired", "selection_ratio"},
-          {"d"},
-          {"rho"},
-          {"retention"}};
+std::variant<ScenarioColumns, std::string> scenario_columns(
+    const std::vector<std::string>& header) {
+  if (std::optional<std::string> fault = header_fault(header)) return *fault;
+  // Each entry one column, or the columns of which a row gives exactly one.
+  const std::vector<std::vector<std::string>> needs{{"n_total"},
+                                                    {"n_majority", "n_minority", "minority_share"},
+                                                    {"n_hired", "selection_ratio"},
+                                                    {"d"},
+                                                    {"rho"},
+                                                    {"retention"}};
+  if (std::optional<std::string> missing = missing_columns(header, needs)) return *missing;
+  ScenarioColumns columns;
+  std::vector<bool> used(header.size(), false);
+  auto index_of = [&](std::string_view name) -> std::optional<std::size_t> {
+    const auto at = std::find(header.begin(), header.end(), name);
+    if (at == header.end()) return std::nullopt;
+    return static_cast<std::size_t>(at - header.begin());
+  };
+  for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
+    columns.fields[f] = index_of(kInputColumns[f]);
+    if (columns.fields[f]) used[*columns.fields[f]] = !is_share(kInputColumns[f]);
+  }
+  columns.id = index_of("scenario_id");
+  if (columns.id) used[*columns.id] = true;
+  for (std::size_t c = 0; c < header.size(); ++c) {
+    if (used[c]) continue;
+    columns.passthrough.push_back(c);
+    columns.passthrough_names.push_back(header[c]);
+  }
+  return columns;
 }
 
 bool is_share(std::string_view column) {

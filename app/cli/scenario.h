@@ -22,9 +22,17 @@ namespace tarven::cli {
 inline constexpr std::array<const char*, 9> kInputColumns{
     "n_total",         "n_majority", "n_minority", "minority_share", "n_hired",
     "selection_ratio", "d",          "rho",        "retention"};
-// What a scenario file must have a column for: each entry names one column, or the columns of which
-// one gives the value (a row then states it in exactly one of them).
-std::vector<std::vector<std::string>> needed_columns();
+// Where a scenario file's header has what: the fields that state the scenario, the id, and the
+// columns passed through to the output (the shares among them, which are fields as well).
+struct ScenarioColumns {
+  std::array<std::optional<std::size_t>, kInputColumns.size()> fields;
+  std::optional<std::size_t> id;  // scenario_id
+  std::vector<std::size_t> passthrough;
+  std::vector<std::string> passthrough_names;
+};
+// An error text when the header cannot state scenarios: every missing column named with the near
+// misses, a file separated by something else than commas, a column without a name.
+std::variant<ScenarioColumns, std::string> scenario_columns(const std::vector<std::string>& header);
 
 // The shares are no column of the summary, which states the counts they give; they are passed
 // through to the output as given, beside the scenario's other columns.

@@ -6,16 +6,16 @@
 #include <gtest/gtest.h>
 
 #include "cli/csv.h"
-#include "cli/grid_command.h"
+#include "cli/scenario.h"
 
 namespace tarven::cli {
 namespace {
 
-// The grid's own reading of a header line (and one row, so that the table is a table).
+// The grid's own reading of a header line.
 std::string refusal(const std::string& header_line) {
   const CsvResult<CsvTable> table = read_csv(header_line + "\n", BadRecords::kKeep);
   if (table.error) return table.error->message;
-  const auto read = scenarios_of(table.value);
+  const auto read = scenario_columns(table.value.header);
   const std::string* error = std::get_if<std::string>(&read);
   return error != nullptr ? *error : std::string();
 }

@@ -209,8 +209,8 @@ TEST_F(GridFiles, SharesStateTheSameScenarioAsCountsAndPassThroughAsGiven) {
                           "applicants,"),
             std::string::npos)
       << lines[4];
-  EXPECT_NE(lines[5].find(",invalid,n_majority and n_minority are given: give only one of "
-                          "n_majority or n_minority or minority_share,"),
+  EXPECT_NE(lines[5].find(",invalid,\"n_majority and n_minority are given: give only one of "
+                          "n_majority, n_minority or minority_share\","),
             std::string::npos)
       << lines[5];
 
