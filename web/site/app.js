@@ -133,7 +133,7 @@ async function compute(state) {
   $('cancel').disabled = false;
   progress.start();
   try {
-    const answer = await calculator.analyse(request, (done, total) =>
+    const answer = await calculator.analyse(request, read.shares, (done, total) =>
       progress.update(done, total, `${done} of ${total} steps`),
     );
     if (mine !== latest) return;

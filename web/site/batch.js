@@ -2,7 +2,7 @@
 // results file.
 
 import { readCsv } from './csv.js';
-import { resultsCsv, withInputsAsGiven } from './downloads.js';
+import { SHARES, resultsCsv, withInputsAsGiven } from './downloads.js';
 import { inputsOf } from './inputs.js';
 
 export const MAX_ROWS = 10000;
@@ -11,8 +11,8 @@ export const MAX_ROWS = 10000;
 // hires, one of several).
 const INPUTS = ['n_total', 'n_majority', 'n_minority', 'minority_share', 'n_hired', 'selection_ratio', 'd', 'rho', 'retention'];
 const REQUIRED = [['n_total'], ['n_majority', 'n_minority', 'minority_share'], ['n_hired', 'selection_ratio'], ['d'], ['rho'], ['retention']];
-// Inputs that are also summary columns are written there; the others are carried through.
-const SUMMARY_INPUTS = new Set(['n_total', 'n_majority', 'n_minority', 'n_hired', 'd', 'rho', 'retention']);
+// Inputs that are also summary columns are written there; the shares are carried through.
+const SUMMARY_INPUTS = new Set(INPUTS.filter((name) => !SHARES.has(name)));
 
 // {scenarios, passthrough} or {error}. Each scenario: {id, passthrough, given (text by input
 // name), inputs or refusal}.

@@ -62,9 +62,10 @@ export class Calculator {
     return this.job !== null;
   }
 
-  // The answer to one request (see web/binding/page_request.h), with the files made of it.
-  analyse(request, onProgress) {
-    return this.post({ type: 'analyse', request }, { onProgress });
+  // The answer to one request (see web/binding/page_request.h), with the files made of it;
+  // `shares` ([name, text]) are passed through into the files.
+  analyse(request, shares, onProgress) {
+    return this.post({ type: 'analyse', request, shares }, { onProgress });
   }
 
   // The results file of a scenarios file ({text, thresholds, alpha}), or why there is none.

@@ -5,7 +5,11 @@
 // library's answer; only the command line's frame around them is written here.
 
 import { csvRecord } from './csv.js';
-import { numberText } from './number_text.js';
+import { numberText, parseNumber } from './number_text.js';
+
+// The inputs that are no summary column (which states the counts they give): passed through as
+// given, beside the summary.
+export const SHARES = new Set(['minority_share', 'selection_ratio']);
 
 // A value of the answer as the command line writes it: counts as integers, other numbers in
 // shortest round-trip form, NA where there is none.
@@ -52,8 +56,14 @@ function jsonValue(kind, value) {
 const INPUT_COLUMNS = 8;
 const TOP_LEVEL = new Set(['engine', 'alpha', 'status', 'error']);
 
-export function resultsJson(id, answer) {
+// `passthrough`: [name, text as given] of the scenario's pass-through columns; a share is written
+// as the number it reads as.
+export function resultsJson(id, answer, passthrough = []) {
   const object = { scenario_id: id, input: {} };
+  for (const [name, text] of passthrough) {
+    const value = SHARES.has(name) ? parseNumber(text) : null;
+    object.input[name] = value === null ? text : value;
+  }
   const summary = {};
   answer.fields.forEach((f, i) => {
     const value = jsonValue(f.kind, f.value);

@@ -112,7 +112,9 @@ export function requestOf(state) {
   const alpha = state.alpha.trim() === '' ? null : parseNumber(state.alpha.trim());
   if (alpha === null)
     return { refused: ['alpha'], message: `alpha: "${state.alpha}" is not a number` };
+  const shares = ['minority_share', 'selection_ratio'].filter((name) => name in read.inputs).map((name) => [name, texts[name].trim()]);
   return {
     request: { inputs: read.inputs, thresholds: thresholdsOf(state.threshold), alpha, details: true },
+    shares,
   };
 }

@@ -40,13 +40,16 @@ const blob = (text, type) => new Blob([text], { type });
 
 // One scenario: the answer without the whole distribution, which only the files need, and the
 // files.
-function single(module, request) {
+// `shares`: [name, text as given] of the shares the scenario was given by, which the files pass
+// through as `tarven run` does.
+function single(module, request, shares) {
   const a = answer(module, request);
   if (a.status !== 'ok') return a;
   const prob = a.distribution_columns.indexOf('prob');
+  const row = { id: '1', passthrough: shares.map(([, text]) => text), fields: a.fields, version: a.version };
   const files = {
-    results: blob(resultsCsv([], [{ id: '1', passthrough: [], fields: a.fields, version: a.version }]), 'text/csv'),
-    json: blob(resultsJson('1', a), 'application/json'),
+    results: blob(resultsCsv(shares.map(([name]) => name), [row]), 'text/csv'),
+    json: blob(resultsJson('1', a, shares), 'application/json'),
     distribution: blob(distributionCsv('1', a), 'text/csv'),
     chart: blob(a.chart, 'image/svg+xml'),
   };
@@ -79,7 +82,8 @@ onmessage = async ({ data }) => {
   if (module === null) return;
   try {
     current = { id: data.id, single: data.type === 'analyse' };
-    const result = data.type === 'analyse' ? single(module, data.request) : batch(module, data.job, data.id);
+    const result =
+      data.type === 'analyse' ? single(module, data.request, data.shares) : batch(module, data.job, data.id);
     postMessage({ type: 'answer', id: data.id, answer: result });
   } catch (error) {
     // The module stops for good (out of memory, say): the page starts another worker.

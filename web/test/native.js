@@ -15,10 +15,15 @@ export function haveNative() {
   return existsSync(TARVEN);
 }
 
-// The command line's flags for a scenario in counts.
+// The command line's flags for a scenario, its sizes given as the page is given them.
 function flags(s) {
-  const args = ['--n-total', s.n_total, '--n-majority', s.n_majority, '--n-hired', s.n_hired,
-    '--d', s.d, '--rho', s.rho, '--retention', s.retention, '--alpha', s.alpha ?? '0.05'];
+  const args = ['--n-total', s.n_total];
+  if (s.page === 'shares') args.push('--minority-share', (s.n_total - s.n_majority) / s.n_total);
+  else if (s.page === 'minority') args.push('--n-minority', s.n_total - s.n_majority);
+  else args.push('--n-majority', s.n_majority);
+  if (s.page === 'shares') args.push('--selection-ratio', s.n_hired / s.n_total);
+  else args.push('--n-hired', s.n_hired);
+  args.push('--d', s.d, '--rho', s.rho, '--retention', s.retention, '--alpha', s.alpha ?? '0.05');
   for (const t of s.thresholds ?? ['0.8']) args.push('--threshold', t);
   return args.map(String);
 }
@@ -29,6 +34,12 @@ export function nativeJson(s) {
   const run = spawnSync(TARVEN, ['run', ...flags(s), '--format', 'json'], { encoding: 'utf8' });
   if (run.stdout === '') return { error: run.stderr.replace(/^tarven:? ?run: /, '').trim() };
   return JSON.parse(run.stdout);
+}
+
+// What `tarven run` says of a scenario given by these flags that it refuses.
+export function nativeRefusal(args) {
+  const run = spawnSync(TARVEN, ['run', ...args], { encoding: 'utf8' });
+  return run.stderr.replace(/^tarven:? ?run: /, '').trim();
 }
 
 // The files `tarven run` writes for the scenario: CSV results, distribution, chart.

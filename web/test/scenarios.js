@@ -1,7 +1,7 @@
 // The scenarios the page is held to the native program on: every size up to 30,000 applicants,
 // both signs of d and rho, strict and loose pre-screening, few and many hires, several
 // thresholds and levels, group sizes and hires given as shares. `page` says how the page is
-// given the sizes (counts by default); the native program always gets counts.
+// given the sizes (counts by default), and the native program is given them the same way.
 
 export const SCENARIOS = [
   { n_total: 2, n_majority: 1, n_hired: 1, d: 0, rho: 0, retention: 0.5 },
