@@ -170,7 +170,7 @@ Json answer(const Json& request, Observer* observer) {
     rows.push_back(std::move(values));
   }
   Json kinds = Json::array();
-  for (const Json& value : rows.front())
+  for (const Json& value : rows.empty() ? Json::array() : rows.front())
     kinds.push_back(value.is_number_integer() ? "count" : "number");
   out["distribution_columns"] = columns;
   out["distribution_kinds"] = std::move(kinds);
