@@ -19,7 +19,8 @@ ai_grid <- function(scenarios, ...) {
            " (in any order), may have scenario_id, and carries any other column through")
   }
   twice <- intersect(names(scenarios)[duplicated(names(scenarios))], c(scenario_inputs, "scenario_id"))
-  if (length(twice)) refuse(caller, "column \"", twice[1], "\" appears more than once")
+  if (length(twice))
+    refuse(caller, "column \"", twice[1], "\" appears more than once; give each scenario column once")
 
   # The options of ai_summary, with its defaults where not given.
   given <- list(...)
