@@ -41,8 +41,8 @@ struct Options {
   // evaluation ends within 0.5 s with the cancelled status. May be nullptr.
   const std::atomic<bool>* cancel = nullptr;
 
-  // The nested engine as the console dialogue runs it: all cores, remembered distribution values,
-  // kept constants, every pair checked against the single-integral engine.
+  // The nested engine at its quickest: all cores, remembered distribution values, kept
+  // constants, every pair checked against the single-integral engine.
   static Options nested();
   // The nested engine in the straightforward way: one integral after the other on one thread,
   // every value computed afresh, exactly as the formulas are written. It gives the same bits as

@@ -13,11 +13,10 @@
 
 namespace tarven {
 
-// The range a problem may take. The report's count fields hold seven digits, and the engines are
-// held to this range: a retained share much closer to 0 (1e-10, say) or a correlation much closer
-// to +-1 makes the integrations run for minutes or longer, and groups further apart only leave
-// the nested engine's integration window further behind (the run warns about that window).
-// bench/corners_bench.cpp times the slowest corners of this range.
+// The range a problem may take: counts of at most seven digits, and every problem within it
+// computed in bounded time. A retained share much closer to 0 (1e-10, say) or a correlation much
+// closer to +-1 makes the integrations run for minutes or longer, and groups further apart only
+// leave the nested engine's integration window further behind.
 inline constexpr std::int64_t kMaxTotal = 1'000'000;
 inline constexpr double kMaxAbsD = 10.0;
 inline constexpr double kMaxAbsRho = 0.999;

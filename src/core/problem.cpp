@@ -170,8 +170,10 @@ std::variant<std::size_t, InputsError> one_of(std::initializer_list<const char*>
     }
     ++index;
   }
+  // "n_majority, n_minority or minority_share"
   std::string list;
-  for (const char* name : names) list += std::string(list.empty() ? "" : " or ") + name;
+  for (std::size_t n = 0; n < names.size(); ++n)
+    list += std::string(n == 0 ? "" : n + 1 == names.size() ? " or " : ", ") + names.begin()[n];
   if (given.empty()) {
     std::string others;
     for (const char* name : names)
@@ -197,8 +199,10 @@ std::variant<std::int64_t, InputsError> whole(const char* name, double v) {
 
 // n_total × share, which must be a whole number of applicants.
 std::variant<std::int64_t, InputsError> count_of_share(const char* name, std::int64_t n_total,
-                                                       double share, std::string_view allowed) {
-  if (!(share > 0.0 && share <= 1.0))
+                                                       double share, bool one_allowed) {
+  const std::string_view allowed =
+      one_allowed ? "must lie above 0 and at most 1" : "must lie above 0 and below 1";
+  if (!(share > 0.0 && (share < 1.0 || (one_allowed && share == 1.0))))
     return inputs_error({name},
                         std::string(name) + " = " + text_of(share) + ": " + std::string(allowed));
   const double product = static_cast<double>(n_total) * share;
@@ -252,8 +256,7 @@ std::variant<Problem, InputsError> problem_from(const ScenarioInputs& in) {
                                               ", so that both groups have applicants");
     majority = n_total - m;
   } else {
-    const auto minority = count_of_share("minority_share", n_total, *in.minority_share,
-                                         "must lie above 0 and below 1");
+    const auto minority = count_of_share("minority_share", n_total, *in.minority_share, false);
     if (auto* e = std::get_if<InputsError>(&minority)) return *e;
     const std::int64_t m = std::get<std::int64_t>(minority);
     if (m < 1 || m > n_total - 1)
@@ -270,8 +273,7 @@ std::variant<Problem, InputsError> problem_from(const ScenarioInputs& in) {
   std::variant<std::int64_t, InputsError> hired =
       std::get<std::size_t>(hired_way) == 0
           ? whole("n_hired", *in.n_hired)
-          : count_of_share("selection_ratio", n_total, *in.selection_ratio,
-                           "must lie above 0 and at most 1");
+          : count_of_share("selection_ratio", n_total, *in.selection_ratio, true);
   if (auto* e = std::get_if<InputsError>(&hired)) return *e;
   if (std::get<std::size_t>(hired_way) == 1 && std::get<std::int64_t>(hired) < 1)
     return inputs_error({"selection_ratio"}, "selection_ratio = " + text_of(*in.selection_ratio) +
