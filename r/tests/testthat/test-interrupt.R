@@ -19,6 +19,7 @@ test_that("an interrupt during ai_summary ends it promptly with R's interrupt, n
 })
 
 test_that("an interrupt during ai_distribution ends it the same way", {
+  skip_if_not(file.exists("/proc/self/status"), "counts threads through Linux's /proc")
   before <- process_threads()
   tarven:::interrupt_after_polls(1)
   caught <- tryCatch(ai_distribution(30000, 24000, 3000, 0.8, 0.4, 0.5, engine = "nested"),
