@@ -1,16 +1,18 @@
 #include "cli/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <string_view>
 
 #include "cli/grid_command.h"
+#include "cli/input_file.h"
 #include "cli/output_file.h"
 #include "cli/pictures.h"
+#include "cli/result_curves.h"
 #include "cli/run_command.h"
 #include "tarven/evaluate.h"
 
@@ -36,17 +38,21 @@ std::string engine_words() {
 }
 
 // The questions every scenario is asked, as flags shared by run and grid.
-void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine) {
+void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine,
+                   const char* threads_help) {
+  // One value per flag, so that a file name after it is never taken for a threshold.
   command
       .add_option("--threshold", q.thresholds,
-                  "AI threshold T, as a decimal (repeat for several; default 0.8)")
+                  "AI threshold T in (0, 1], as a decimal (repeat for several; default 0.8)")
+      ->allow_extra_args(false)
       ->type_name("T");
-  command.add_option("--alpha", q.alpha, "Level of the Fisher and Z tests (default 0.05)")
+  command
+      .add_option("--alpha", q.alpha, "Level of the Fisher and Z tests, in (0, 1) (default 0.05)")
       ->type_name("A");
   command
-      .add_option(
-          "--quantiles", q.quantile_levels,
-          "Quantile levels of AI, comma-separated (default 0.05,0.1,0.25,0.5,0.75,0.9,0.95)")
+      .add_option("--quantiles", q.quantile_levels,
+                  "Quantile levels of AI in (0, 1], comma-separated (default "
+                  "0.05,0.1,0.25,0.5,0.75,0.9,0.95)")
       ->delimiter(',')
       ->type_name("LIST");
   command
@@ -60,19 +66,40 @@ void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine) 
           },
           "ENGINE")
       ->type_name("ENGINE");
-  command.add_option("--threads", q.threads, "Threads per evaluation (0 = all cores)")
+  command.add_option("--threads", q.threads, threads_help)
       ->check(CLI::NonNegativeNumber)
       ->type_name("N");
   command.add_flag("--timing", q.timing, "Fill the cpu_seconds column (results then vary by run)");
 }
 
-std::string read_whole(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path + ": cannot be read";
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return {};
+// A file name whose ending says its format, one of `allowed` (`kinds` in words); "-" too where the
+// standard output takes the SVG.
+CLI::Validator named_as(std::vector<PictureFormat> allowed, std::string kinds,
+                        bool standard_output = false) {
+  return CLI::Validator(
+      [allowed, kinds, standard_output](std::string& path) -> std::string {
+        if (path == "-") {
+          if (standard_output) return {};
+        } else if (const std::optional<PictureFormat> format = picture_format(path);
+                   format && std::find(allowed.begin(), allowed.end(), *format) != allowed.end()) {
+          return {};
+        }
+        std::vector<std::string> endings;
+        for (const PictureFormat f : allowed) {
+          if (f == PictureFormat::kSvg) endings.emplace_back(".svg");
+          if (f == PictureFormat::kPng) endings.emplace_back(".png");
+          if (f == PictureFormat::kHtml) endings.insert(endings.end(), {".html", ".htm"});
+        }
+        std::string words;
+        for (std::size_t e = 0; e < endings.size(); ++e)
+          words += (e == 0 ? "" : e + 1 == endings.size() ? " or " : ", ") + endings[e];
+        return "\"" + path + "\": this file is written as " + kinds + ", so its name must end in " +
+               words + (standard_output ? " (or be -)" : "");
+      },
+      "");
 }
 
+// The curves (and the page) of a grid's results in `input` ("-": the standard input).
 int run_plot(const std::string& input, const CurveRequest& request, const std::string& output) {
   std::string text;
   if (std::string error = read_whole(input, text); !error.empty()) {
@@ -81,35 +108,54 @@ int run_plot(const std::string& input, const CurveRequest& request, const std::s
   }
   const CsvResult<CsvTable> table = read_csv(text);
   if (table.error) {
-    say(input + ": " + table.error->message);
+    say(input_name(input) + ": " + table.error->message);
     return kExitUsage;
   }
-  const bool html = output.ends_with(".html");
-  std::string result;
-  if (html) {
-    result = grid_page(table.value, request);
-  } else {
-    const CurveResult curves = curves_of(table.value, request);
+  const bool page = picture_format(output) == PictureFormat::kHtml;
+  CurveResult curves;
+  if (!page || !request.x.empty()) {
+    curves = curves_of(table.value, request);
     if (!curves.error.empty()) {
-      say(input + ": " + curves.error);
+      say(input_name(input) + ": " + curves.error);
       return kExitUsage;
     }
-    result = curves.svg;
   }
   std::string error;
-  if (html) {
+  if (page) {
     OutputFile file;
     error = file.open(output);
-    if (error.empty()) error = file.write(result);
+    if (error.empty())
+      error = file.write(grid_page(table.value, y_column(table.value.header, request), curves.svg));
     if (error.empty()) error = file.commit();
   } else {
-    error = write_picture(output, result);
+    error = write_picture(output, curves.svg);
   }
   if (!error.empty()) {
     say(error);
     return kExitOutput;
   }
   return kExitOk;
+}
+
+// The options that shape curves, shared by plot and grid --html: --y, --group, --facet, --where.
+void add_curve_options(CLI::App& command, CurveRequest& curves) {
+  command.add_option("--y", curves.y, "Column on the y axis (default: the first p_ai_lt_ column)")
+      ->type_name("COLUMN");
+  command.add_option("--group", curves.group, "One line per value of this column")
+      ->type_name("COLUMN");
+  command
+      .add_option("--facet", curves.facets,
+                  "One panel per value of this column; two columns (--facet A,B) give rows "
+                  "by A and columns by B")
+      ->delimiter(',')
+      ->allow_extra_args(false)
+      ->type_name("COLUMN");
+  command
+      .add_option("--where", curves.where,
+                  "Draw only the rows whose COLUMN is VALUE (repeatable: values of one column "
+                  "are alternatives, different columns must all hold)")
+      ->allow_extra_args(false)
+      ->type_name("COLUMN=VALUE");
 }
 
 }  // namespace
@@ -136,17 +182,34 @@ int run_command_line(int argc, const char* const* argv) {
   RunSettings run;
   std::string run_engine = engine_name(Engine::kSingle);
   CLI::App* run_command = app.add_subcommand("run", "Evaluate one scenario given by flags");
-  const char* const flags[] = {"--n-total", "--n-majority", "--n-hired",
-                               "--d",       "--rho",        "--retention"};
-  const char* const helps[] = {"Number of applicants",
-                               "Number of majority-group applicants",
-                               "Number hired (top-down)",
-                               "Effect size: majority mean minus minority mean",
-                               "Correlation of the predictor and the pre-screening variable",
-                               "Share of the minority group the pre-screening retains"};
-  for (std::size_t f = 0; f < kInputColumns.size(); ++f)
-    run_command->add_option(flags[f], run.scenario.fields[f], helps[f])->required()->type_name("X");
-  add_questions(*run_command, run.questions, run_engine);
+  // The flags are the scenario file's columns: --n-total for n_total.
+  auto number = [](double v) { return format_number(v); };
+  const std::string helps[] = {
+      "Number of applicants, 2 to " + std::to_string(kMaxTotal),
+      "Number of majority-group applicants (or give --n-minority or --minority-share)",
+      "Number of minority-group applicants, instead of --n-majority",
+      "Minority share of the applicants, instead of --n-majority (N times it a whole number)",
+      "Number hired top-down, 1 to N (or give --selection-ratio)",
+      "Share of the applicants hired, instead of --n-hired (N times it a whole number)",
+      "Effect size: majority mean minus minority mean, " + number(-kMaxAbsD) + " to " +
+          number(kMaxAbsD),
+      "Correlation of the predictor and the pre-screening variable, " + number(-kMaxAbsRho) +
+          " to " + number(kMaxAbsRho),
+      "Share of the minority group the pre-screening retains, " + number(kMinRetention) + " to " +
+          number(kMaxRetention)};
+  static_assert(std::size(helps) == kInputColumns.size());
+  for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
+    std::string flag = std::string("--") + kInputColumns[f];
+    std::replace(flag.begin(), flag.end(), '_', '-');
+    CLI::Option* option = run_command->add_option(flag, run.scenario.fields[f], helps[f]);
+    option->type_name("X");
+    // The sizes may come in several ways, of which the library takes exactly one.
+    const std::string_view name = kInputColumns[f];
+    if (name == "n_total" || name == "d" || name == "rho" || name == "retention")
+      option->required();
+  }
+  add_questions(*run_command, run.questions, run_engine,
+                "Threads for the evaluation (default 0: all cores)");
   run_command->add_option("--format", run.format, "Output: text, json or csv (default text)")
       ->check(CLI::IsMember({"text", "json", "csv"}));
   run_command
@@ -155,12 +218,19 @@ int run_command_line(int argc, const char* const* argv) {
   run_command
       ->add_option("--distribution", run.distribution, "Write every split as tidy CSV to FILE")
       ->type_name("FILE");
+  CLI::Option* run_plot_option =
+      run_command
+          ->add_option(
+              "--plot", run.plot,
+              "Draw the distribution chart to FILE.svg (or FILE.png, through rsvg-convert)")
+          ->check(named_as({PictureFormat::kSvg, PictureFormat::kPng}, "SVG or PNG"))
+          ->type_name("FILE");
   run_command
-      ->add_option("--plot", run.plot, "Draw the distribution chart to FILE.svg (or FILE.png)")
-      ->type_name("FILE");
-  run_command->add_flag("--plot-cumulative", run.plot_cumulative,
-                        "Draw the cumulative distribution instead");
-  run_command->add_option("--html", run.html, "Write a self-contained HTML report to FILE")
+      ->add_flag("--plot-cumulative", run.plot_cumulative,
+                 "With --plot: draw the cumulative distribution instead")
+      ->needs(run_plot_option);
+  run_command->add_option("--html", run.html, "Write a self-contained HTML report to FILE.html")
+      ->check(named_as({PictureFormat::kHtml}, "an HTML page"))
       ->type_name("FILE");
 
   // tarven grid
@@ -172,10 +242,13 @@ int run_command_line(int argc, const char* const* argv) {
   CurveRequest grid_curves;
   CLI::App* grid_command =
       app.add_subcommand("grid", "Evaluate every scenario of a CSV file, in parallel");
-  grid_command->add_option("scenarios", grid.input, "SCENARIOS.csv")->required()->type_name("FILE");
+  grid_command->add_option("scenarios", grid.input, "SCENARIOS.csv (- for the standard input)")
+      ->required()
+      ->type_name("FILE");
   grid_command->add_option("-o,--output", grid.output, "Results file (default: standard output)")
       ->type_name("FILE");
-  add_questions(*grid_command, grid.questions, grid_engine);
+  add_questions(*grid_command, grid.questions, grid_engine,
+                "Threads per scenario (default 1, since scenarios run side by side; 0: all cores)");
   grid_command->add_option("--format", grid.format, "Output: csv or ndjson (default csv)")
       ->check(CLI::IsMember({"csv", "ndjson"}));
   grid_command
@@ -193,29 +266,42 @@ int run_command_line(int argc, const char* const* argv) {
   grid_command->add_flag("--fail-fast", grid.fail_fast,
                          "Stop at the first scenario that is not ok");
   grid_command->add_flag("--quiet", grid.quiet, "No progress on the standard error stream");
-  grid_command->add_option("--html", grid_html, "Write the results as an HTML page to FILE")
-      ->type_name("FILE");
-  grid_command->add_option("--x", grid_curves.x, "With --html: draw curves against this column");
-  grid_command->add_option("--y", grid_curves.y,
-                           "With --html: the column drawn (default p_ai_lt_0_80)");
-  grid_command->add_option("--group", grid_curves.group, "With --html: one line per value of it");
-  grid_command->add_option("--facet", grid_curves.facet, "With --html: one panel per value of it");
+  CLI::Option* grid_html_option =
+      grid_command
+          ->add_option("--html", grid_html,
+                       "Write the results (and, with --x, their curves) as a page to FILE.html")
+          ->check(named_as({PictureFormat::kHtml}, "an HTML page"))
+          ->type_name("FILE");
+  CLI::Option* grid_x =
+      grid_command->add_option("--x", grid_curves.x, "With --html: draw curves against this column")
+          ->needs(grid_html_option)
+          ->type_name("COLUMN");
+  add_curve_options(*grid_command, grid_curves);
+  for (const char* name : {"--y", "--group", "--facet", "--where"})
+    grid_command->get_option(name)->needs(grid_x);
 
   // tarven plot
   std::string plot_input;
   std::string plot_output;
   CurveRequest plot_curves;
   CLI::App* plot_command = app.add_subcommand("plot", "Draw curves across the results of a grid");
-  plot_command->add_option("results", plot_input, "RESULTS.csv written by tarven grid")
+  plot_command
+      ->add_option("results", plot_input,
+                   "RESULTS.csv written by tarven grid (- for the standard input)")
       ->required()
       ->type_name("FILE");
-  plot_command->add_option("--x", plot_curves.x, "Column on the x axis")->required();
-  plot_command->add_option("--y", plot_curves.y, "Column on the y axis")->required();
-  plot_command->add_option("--group", plot_curves.group, "One line per value of this column");
-  plot_command->add_option("--facet", plot_curves.facet, "One panel per value of this column");
-  plot_command->add_option("--title", plot_curves.title, "Title of the chart");
-  plot_command->add_option("-o,--output", plot_output, "FILE.svg, FILE.png or FILE.html")
+  plot_command->add_option("--x", plot_curves.x, "Column on the x axis")
       ->required()
+      ->type_name("COLUMN");
+  add_curve_options(*plot_command, plot_curves);
+  plot_command->add_option("--title", plot_curves.title, "Title of the chart")->type_name("TEXT");
+  plot_command
+      ->add_option("-o,--output", plot_output,
+                   "FILE.svg, FILE.png or FILE.html (the page with the table); - for SVG on the "
+                   "standard output")
+      ->required()
+      ->check(named_as({PictureFormat::kSvg, PictureFormat::kPng, PictureFormat::kHtml},
+                       "SVG, PNG or an HTML page", true))
       ->type_name("FILE");
 
   try {
@@ -268,9 +354,15 @@ int run_command_line(int argc, const char* const* argv) {
       say("grid: --html needs the results as a CSV file (-o FILE)");
       return kExitUsage;
     }
+    if (!grid_html.empty() && !grid_curves.x.empty()) {
+      // The columns asked for are known before any scenario is evaluated.
+      grid.check_header = [&grid_curves](const std::vector<std::string>& header) {
+        return check_request(header, grid_curves);
+      };
+    }
     const int status = run_grid(grid);
-    if (grid_html.empty() || status == kExitUsage || status == kExitOutput) return status;
-    if (grid_curves.y.empty()) grid_curves.y = "p_ai_lt_0_80";
+    // The page follows the results, also when some scenarios are not ok.
+    if (grid_html.empty() || (status != kExitOk && status != kExitSomeNotOk)) return status;
     const int drawn = run_plot(grid.output, grid_curves, grid_html);
     return drawn != kExitOk ? drawn : status;
   }

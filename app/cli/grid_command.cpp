@@ -8,6 +8,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/input_file.h"
 #include "cli/interrupt.h"
 #include "cli/output_file.h"
 #include "cli/progress.h"
@@ -79,35 +80,21 @@ struct Written {
 }  // namespace
 
 std::variant<ScenarioTable, std::string> scenarios_of(const CsvTable& table) {
+  auto found = scenario_columns(table.header);
+  if (auto* error = std::get_if<std::string>(&found)) return *error;
+  const ScenarioColumns& columns = std::get<ScenarioColumns>(found);
   ScenarioTable out;
-  std::array<std::size_t, kInputColumns.size()> at{};
-  std::vector<bool> used(table.header.size(), false);
-  for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
-    const auto found = find_column(table, kInputColumns[f]);
-    if (found.error) return "no column \"" + std::string(kInputColumns[f]) + "\"";
-    at[f] = found.value;
-    used[found.value] = true;
-  }
-  std::optional<std::size_t> id_column;
-  if (const auto found = find_column(table, "scenario_id"); !found.error) {
-    id_column = found.value;
-    used[found.value] = true;
-  }
-  std::vector<std::size_t> passthrough;
-  for (std::size_t c = 0; c < table.header.size(); ++c) {
-    if (used[c]) continue;
-    passthrough.push_back(c);
-    out.passthrough_names.push_back(table.header[c]);
-  }
+  out.passthrough_names = columns.passthrough_names;
   for (std::size_t r = 0; r < table.rows.size(); ++r) {
     const CsvRow& row = table.rows[r];
     ScenarioInput s;
     auto field = [&](std::size_t c) -> std::string {
       return c < row.fields.size() ? row.fields[c] : std::string();
     };
-    s.id = id_column && !field(*id_column).empty() ? field(*id_column) : std::to_string(r + 1);
-    for (const std::size_t c : passthrough) s.passthrough.push_back(field(c));
-    for (std::size_t f = 0; f < kInputColumns.size(); ++f) s.fields[f] = field(at[f]);
+    s.id = columns.id && !field(*columns.id).empty() ? field(*columns.id) : std::to_string(r + 1);
+    for (const std::size_t c : columns.passthrough) s.passthrough.push_back(field(c));
+    for (std::size_t f = 0; f < kInputColumns.size(); ++f)
+      if (columns.fields[f]) s.fields[f] = field(*columns.fields[f]);
     s.fault = row.fault;
     out.scenarios.push_back(std::move(s));
   }
@@ -123,22 +110,18 @@ std::pair<std::size_t, std::size_t> shard_rows(std::size_t rows, int k, int n) {
 int run_grid(const GridSettings& settings) {
   // The scenarios.
   std::string text;
-  {
-    std::ifstream in(settings.input, std::ios::binary);
-    if (!in) {
-      say(settings.input + ": cannot be read");
-      return kExitUsage;
-    }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (std::string error = read_whole(settings.input, text); !error.empty()) {
+    say(error);
+    return kExitUsage;
   }
   const CsvResult<CsvTable> table = read_csv(text, BadRecords::kKeep);
   if (table.error) {
-    say(settings.input + ": " + table.error->message);
+    say(input_name(settings.input) + ": " + table.error->message);
     return kExitUsage;
   }
   auto read = scenarios_of(table.value);
   if (auto* error = std::get_if<std::string>(&read)) {
-    say(settings.input + ": " + *error);
+    say(input_name(settings.input) + ": " + *error);
     return kExitUsage;
   }
   ScenarioTable scenarios = std::move(std::get<ScenarioTable>(read));
@@ -148,6 +131,12 @@ int run_grid(const GridSettings& settings) {
     return kExitUsage;
   }
   const SummaryLayout layout = std::get<SummaryLayout>(laid_out);
+  if (settings.check_header) {
+    if (std::string refused = settings.check_header(summary_header(layout)); !refused.empty()) {
+      say(refused);
+      return kExitUsage;
+    }
+  }
   const std::string header = csv_record(summary_header(layout));
 
   std::size_t first = 0;

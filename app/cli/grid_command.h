@@ -31,14 +31,19 @@ struct GridSettings {
   bool fail_fast = false;
   bool quiet = false;
   CommandQuestions questions;
+  // Asked about the output's header before any scenario is evaluated; an answer other than "" is
+  // a usage error (curves of a column the results will not have, say).
+  std::function<std::string(const std::vector<std::string>&)> check_header;
   // How a scenario is evaluated: evaluate_scenario, or a stand-in for tests.
   std::function<ScenarioOutcome(const ScenarioInput&, const CommandQuestions&,
                                 const std::atomic<bool>*)>
       evaluate = evaluate_scenario;
 };
 
-// The scenarios of a table: the id column (or the 1-based row number), the six fields and the
-// other columns passed through. An error text when a required column is missing.
+// The scenarios of a table: the id column (or the 1-based row number), the fields that state the
+// scenario and the other columns (and the shares) passed through. An error text when the header
+// lacks a column the scenarios need (naming every one, with the near misses) or has a column
+// without a name.
 struct ScenarioTable {
   std::vector<std::string> passthrough_names;
   std::vector<ScenarioInput> scenarios;
