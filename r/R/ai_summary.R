@@ -12,13 +12,15 @@ ai_grid <- function(scenarios, ...) {
   caller <- "ai_grid"
   if (!is.data.frame(scenarios))
     refuse(caller, "scenarios must be a data frame, not ", class(scenarios)[1])
-  missing <- setdiff(scenario_inputs, names(scenarios))
-  if (length(missing)) {
-    refuse(caller, "scenarios has no column ", paste0("\"", missing, "\"", collapse = ", "),
-           "; it needs ", paste(scenario_inputs, collapse = ", "),
-           " (in any order), may have scenario_id, and carries any other column through")
+  columns <- names(scenarios)
+  missing <- !vapply(grid_needs, function(need) any(need %in% columns), TRUE)
+  if (any(missing)) {
+    wanted <- vapply(grid_needs, paste, "", collapse = " or ")
+    refuse(caller, "scenarios has no column ", paste(wanted[missing], collapse = ", "),
+           "; it needs ", paste(wanted, collapse = ", "), " (in any order), may have ",
+           "scenario_id, and carries any other column through")
   }
-  twice <- intersect(names(scenarios)[duplicated(names(scenarios))], c(scenario_inputs, "scenario_id"))
+  twice <- intersect(columns[duplicated(columns)], c(grid_inputs, "scenario_id"))
   if (length(twice))
     refuse(caller, "column \"", twice[1], "\" appears more than once; give each scenario column once")
 
@@ -37,15 +39,24 @@ ai_grid <- function(scenarios, ...) {
   names(options) <- names_allowed
   settings <- do.call(check_settings, c(list(caller), options))
 
-  inputs <- lapply(scenario_inputs, function(name) {
+  # As `tarven grid` writes it: the id (the row number where none is given), the other columns of
+  # the input in their order (the shares among them), then the summary.
+  through <- !(columns %in% c(setdiff(grid_inputs, grid_shares), "scenario_id"))
+  header <- c("scenario_id", names(summary_rows(empty_inputs(), settings, caller)))
+  clashes <- intersect(columns[through], header)
+  if (length(clashes)) {
+    refuse(caller, "the column ", paste0("\"", clashes, "\"", collapse = ", "),
+           " of scenarios is also a column of the result, which would have two of that name: ",
+           "rename or remove it")
+  }
+  present <- intersect(grid_inputs, columns)
+  inputs <- lapply(present, function(name) {
     check_numbers(scenarios[[name]], paste0("scenarios$", name), caller)
     as.double(scenarios[[name]])
   })
-  names(inputs) <- scenario_inputs
+  names(inputs) <- present
   summary <- summary_rows(inputs, settings, caller)
 
-  # As `tarven grid` writes it: the id (the row number where none is given), the other columns of
-  # the input in their order, then the summary.
   id <- scenarios[["scenario_id"]]
   if (is.null(id)) {
     id <- seq_len(nrow(scenarios))
@@ -54,6 +65,5 @@ ai_grid <- function(scenarios, ...) {
     blank <- is.na(id) | (is.character(id) & id == "")
     id[blank] <- if (is.character(id)) as.character(which(blank)) else which(blank)
   }
-  through <- !(names(scenarios) %in% c(scenario_inputs, "scenario_id"))
   as_table(c(list(scenario_id = id), as.list(scenarios)[through], summary))
 }

@@ -1,8 +1,14 @@
 # What ai_summary, ai_grid and ai_distribution share: the scenario arguments and their recycling,
 # the checks of the settings, the call into the library with its progress bar, and the tables.
 
-# The inputs that state a scenario, as ai_summary's arguments and `tarven grid`'s columns name them.
-scenario_inputs <- c("n_total", "n_majority", "n_hired", "d", "rho", "retention")
+# The columns `tarven grid` reads a scenario from: the library's ScenarioInputs by name. Each
+# entry of grid_needs is one column, or columns of which a row gives exactly one; the shares are
+# also passed through to the output as given, the other inputs are columns of the summary.
+grid_inputs <- c("n_total", "n_majority", "n_minority", "minority_share", "n_hired",
+                 "selection_ratio", "d", "rho", "retention")
+grid_needs <- list("n_total", c("n_majority", "n_minority", "minority_share"),
+                   c("n_hired", "selection_ratio"), "d", "rho", "retention")
+grid_shares <- c("minority_share", "selection_ratio")
 
 # Test hook: when positive, the next evaluation's poll of that number raises SIGINT, the signal
 # Ctrl-C sends, so that tests take the interrupt path R takes. Used once, then cleared.
@@ -80,13 +86,20 @@ progress_bar <- function(enabled) {
   )
 }
 
+# No scenario at all: the columns' names without an evaluation.
+empty_inputs <- function() {
+  inputs <- rep(list(numeric()), length(grid_inputs))
+  names(inputs) <- grid_inputs
+  inputs
+}
+
 as_table <- function(columns) {
   n <- if (length(columns)) length(columns[[1]]) else 0L
   structure(columns, class = "data.frame", row.names = .set_row_names(n))
 }
 
-# The summary columns of the scenarios (a list of equal-length numeric vectors named as
-# scenario_inputs), one row each.
+# The summary columns of the scenarios (a list of equal-length numeric vectors named among
+# grid_inputs), one row each.
 summary_rows <- function(inputs, settings, caller) {
   bar <- progress_bar(settings$progress)
   on.exit(bar$close())

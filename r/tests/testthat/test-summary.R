@@ -76,6 +76,27 @@ test_that("ai_grid keeps the id and the other columns in place and takes ai_summ
   expect_equal(g[1:2, -(1:3)], ai_summary(100, 80, c(10, 20), 0.5, 0.3, 0.6, threshold = 0.9),
                ignore_attr = TRUE)
   expect_identical(ai_grid(scenarios[1:2, -5])$scenario_id, 1:2)
-  expect_error(ai_grid(scenarios[-2]), "no column \"rho\"; it needs n_total, n_majority")
+  expect_error(ai_grid(scenarios[-c(2, 9)]),
+               paste("no column n_hired or selection_ratio, rho; it needs n_total, n_majority or",
+                     "n_minority or minority_share, n_hired or selection_ratio, d, rho, retention"))
   expect_error(ai_grid(scenarios, thresholds = 0.9), "unknown: thresholds")
+  expect_error(ai_grid(cbind(scenarios, status = "draft")),
+               "the column \"status\" of scenarios is also a column of the result")
+})
+
+test_that("ai_grid takes group sizes and hires as shares, and passes the shares through", {
+  by_share <- data.frame(n_total = c(100, 300), minority_share = c(0.2, 0.25),
+                         selection_ratio = c(0.1, 0.2), d = 0.5, rho = 0.3, retention = 0.6)
+  g <- ai_grid(by_share)
+  expect_identical(names(g)[1:4], c("scenario_id", "minority_share", "selection_ratio", "n_total"))
+  expect_equal(g[-(1:3)], ai_summary(c(100, 300), c(80, 225), c(10, 60), 0.5, 0.3, 0.6),
+               ignore_attr = TRUE)
+  by_share$n_minority <- c(NA, 75)
+  by_share$minority_share[2] <- NA
+  same <- setdiff(names(g), "minority_share")
+  expect_equal(ai_grid(by_share)[same], g[same])
+  by_share$minority_share[2] <- 0.25
+  expect_warning(both <- ai_grid(by_share), "1 refused")
+  expect_match(both$error[2], "minority_share")
+  expect_identical(both$n_minority[2], 75L)
 })
