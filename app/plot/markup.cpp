@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <version>
 
 namespace tarven::plot {
 namespace {
@@ -109,9 +111,16 @@ std::string format_fixed(double value, int decimals) {
   if (decimals > 17) decimals = 17;
   // The largest double has 309 integer digits.
   char buffer[309 + 1 + 17 + 2];
+#if defined(__cpp_lib_to_chars)
   const auto result =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   std::string text(buffer, result.ptr);
+#else
+  // The WebAssembly toolchain's standard library has no floating-point to_chars. Its printf rounds
+  // the binary value correctly too, and there no locale can change the decimal point.
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  std::string text(buffer);
+#endif
   // A negative value that rounds to zero would read "-0.00".
   if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
   return text;

@@ -1,10 +1,10 @@
 #include "tarven/analysis.h"
 
-#include <charconv>
 #include <exception>
 #include <new>
 #include <string_view>
 
+#include "core/number_text.h"
 #include "core/seams.h"
 #include "core/settle.h"
 #include "tarven/evaluate.h"
@@ -15,9 +15,7 @@ namespace {
 constexpr const char* kNoMemory = "not enough memory for a problem of this size";
 
 std::string number_text(double v) {
-  char buffer[32];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  return ec == std::errc() ? std::string(buffer, end) : std::string("?");
+  return core::shortest_text(v);
 }
 
 // "0.80" for a threshold written as 80, as a percentage would be meant: the decimal point moved

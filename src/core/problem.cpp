@@ -1,10 +1,10 @@
 #include "tarven/problem.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 
+#include "core/number_text.h"
 #include "model/normal.h"
 
 namespace tarven {
@@ -15,16 +15,12 @@ std::string text_of(std::int64_t v) {
 }
 
 std::string text_of(double v) {
-  char buffer[32];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  return ec == std::errc() ? std::string(buffer, end) : std::string("?");
+  return core::shortest_text(v);
 }
 
 // A limit as a person writes it: 0.000001, not 1e-06.
 std::string limit_text(double v) {
-  char buffer[32];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
-  return ec == std::errc() ? std::string(buffer, end) : std::string("?");
+  return core::shortest_fixed_text(v);
 }
 
 std::string between_text(double low, double high) {

@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/number_text.h"
 #include "model/math_policy.h"
 
 namespace tarven {
@@ -202,9 +203,7 @@ std::optional<std::string> check_request(const RatesRequest& q) {
   for (std::size_t i = 0; i < q.quantile_levels.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
       if (q.quantile_levels[i] == q.quantile_levels[j]) {
-        char text[32];
-        const auto end = std::to_chars(text, text + sizeof text, q.quantile_levels[i]).ptr;
-        return "quantile level " + std::string(text, end) + " is given twice";
+        return "quantile level " + core::shortest_text(q.quantile_levels[i]) + " is given twice";
       }
     }
   }
@@ -260,10 +259,7 @@ static std::string threshold_suffix_unguarded(const Threshold& threshold) {
 static std::string quantile_suffix_unguarded(double level) {
   // The shortest fixed-point text that reads back as the level, moved two places to the left in
   // text, so that 0.07 gives "7" where 0.07 * 100 would give 7.000000000000001.
-  char buffer[400];
-  const auto [end, ec] =
-      std::to_chars(buffer, buffer + sizeof buffer, level, std::chars_format::fixed);
-  std::string text(buffer, ec == std::errc{} ? end : buffer);
+  std::string text = core::shortest_fixed_text(level);
   const std::size_t point = text.find('.');
   std::string whole = text.substr(0, point);
   std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);

@@ -24,7 +24,9 @@ SingleEnumeration evaluate_pairs_single(const SingleProblem& problem, const mode
   SingleEnumeration out;
   const auto npair = static_cast<std::size_t>(std::max(plan.npair, 0));
   if (progress) progress(0, {});
-  out.storage = std::make_unique_for_overwrite<PairValue[]>(npair);
+  // Default-initialised, as std::make_unique_for_overwrite would (which the WebAssembly
+  // toolchain's standard library lacks): every value is written once, by its pair.
+  out.storage = std::unique_ptr<PairValue[]>(new PairValue[npair]);
   out.values = std::span<PairValue>(out.storage.get(), npair);
   // Set (release) once values[k - 1] is final, so that the calling thread may read it.
   const std::unique_ptr<std::atomic<bool>[]> done_flags(new std::atomic<bool>[npair]());
