@@ -200,7 +200,7 @@ std::vector<WatchedCase> watched_cases() {
       {"single, a million applicants", make(1000000, 500000, 500000, 0.5, 0.3, 0.6), Options{}},
       // Pairs of a tenth of a second and more: the integrand itself keeps the heartbeat going.
       {"nested, one thread", make(300, 240, 60, 1.0, 0.5, 0.3), Options::nested_straightforward()},
-      {"nested, two threads", make(1000, 800, 100, 0.8, 0.4, 0.5), nested_two},
+      {"nested, two threads", make(20000, 10000, 10000, 0.5, 0.3, 0.6), nested_two},
   };
 }
 
