@@ -2,16 +2,17 @@
 
 #include <CLI/CLI.hpp>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string_view>
 
 #include "cli/grid_command.h"
+#include "cli/input_file.h"
 #include "cli/output_file.h"
 #include "cli/pictures.h"
 #include "cli/run_command.h"
+#include "common/utf8_text.h"
 
 namespace tarven::cli {
 namespace {
@@ -23,8 +24,20 @@ void say(const std::string& message) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+// A count option's text as a whole number >= 0 (a larger one than an int holds is the largest):
+// false for anything else, which the caller refuses in one line.
+bool whole_number(const std::string& text, int& value) {
+  if (text.empty()) return true;  // not given: the default stays
+  long long n = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits) return false;
+  value = ec == std::errc::result_out_of_range || n > INT_MAX ? INT_MAX : static_cast<int>(n);
+  return end == text.data() + text.size();
+}
+
 // The questions every scenario is asked, as flags shared by run and grid.
-void add_questions(CLI::App& command, Questions& q, std::string& engine) {
+void add_questions(CLI::App& command, Questions& q, std::string& engine, std::string& threads) {
   command
       .add_option("--threshold", q.thresholds,
                   "AI threshold T, as a decimal (repeat for several; default 0.8)")
@@ -43,21 +56,13 @@ void add_questions(CLI::App& command, Questions& q, std::string& engine) {
                   "nested (the dialogue's nested integrations)")
       ->check(CLI::IsMember({"single", "nested"}))
       ->type_name("ENGINE");
-  command.add_option("--threads", q.threads, "Threads per evaluation (0 = all cores)")
-      ->check(CLI::NonNegativeNumber)
+  command.add_option("--threads", threads, "Threads per evaluation (0 = all cores)")
       ->type_name("N");
   command.add_flag("--timing", q.timing, "Fill the cpu_seconds column (results then vary by run)");
 }
 
 Engine engine_of(const std::string& name) {
   return name == "nested" ? Engine::kNested : Engine::kSingle;
-}
-
-std::string read_whole(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path + ": cannot be read";
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return {};
 }
 
 int run_plot(const std::string& input, const CurveRequest& request, const std::string& output) {
@@ -110,7 +115,7 @@ bool wants_command_line(int argc, const char* const* argv) {
   return false;
 }
 
-int run_command_line(int argc, const char* const* argv) {
+int run_command_line(int argc, const char* const* argv, bool standard_output_closed) {
   CLI::App app{
       "TARVEN: the exact distribution of the adverse impact ratio for top-down hiring "
       "from a pre-screened applicant pool.\nWithout arguments, the console dialogue runs.",
@@ -122,6 +127,7 @@ int run_command_line(int argc, const char* const* argv) {
   // tarven run
   RunSettings run;
   std::string run_engine = "single";
+  std::string run_threads;
   CLI::App* run_command = app.add_subcommand("run", "Evaluate one scenario given by flags");
   const char* const flags[] = {"--n-total", "--n-majority", "--n-hired",
                                "--d",       "--rho",        "--retention"};
@@ -133,7 +139,7 @@ int run_command_line(int argc, const char* const* argv) {
                                "Share of the minority group the pre-screening retains"};
   for (std::size_t f = 0; f < kInputColumns.size(); ++f)
     run_command->add_option(flags[f], run.scenario.fields[f], helps[f])->required()->type_name("X");
-  add_questions(*run_command, run.questions, run_engine);
+  add_questions(*run_command, run.questions, run_engine, run_threads);
   run_command->add_option("--format", run.format, "Output: text, json or csv (default text)")
       ->check(CLI::IsMember({"text", "json", "csv"}));
   run_command
@@ -154,6 +160,8 @@ int run_command_line(int argc, const char* const* argv) {
   GridSettings grid;
   grid.questions.threads = 1;  // scenarios run side by side; one thread each by default
   std::string grid_engine = "single";
+  std::string grid_threads;
+  std::string grid_jobs;
   std::string shard;
   std::string grid_html;
   CurveRequest grid_curves;
@@ -162,15 +170,14 @@ int run_command_line(int argc, const char* const* argv) {
   grid_command->add_option("scenarios", grid.input, "SCENARIOS.csv")->required()->type_name("FILE");
   grid_command->add_option("-o,--output", grid.output, "Results file (default: standard output)")
       ->type_name("FILE");
-  add_questions(*grid_command, grid.questions, grid_engine);
+  add_questions(*grid_command, grid.questions, grid_engine, grid_threads);
   grid_command->add_option("--format", grid.format, "Output: csv or ndjson (default csv)")
       ->check(CLI::IsMember({"csv", "ndjson"}));
   grid_command
       ->add_option("--distribution", grid.distribution,
                    "Write every scenario's splits as tidy CSV to FILE")
       ->type_name("FILE");
-  grid_command->add_option("--jobs", grid.jobs, "Scenarios in parallel (default: all cores)")
-      ->check(CLI::NonNegativeNumber)
+  grid_command->add_option("--jobs", grid_jobs, "Scenarios in parallel (default: all cores)")
       ->type_name("N");
   grid_command->add_option("--shard", shard, "Only the K-th of N contiguous blocks of rows")
       ->type_name("K/N");
@@ -218,9 +225,33 @@ int run_command_line(int argc, const char* const* argv) {
     return kExitUsage;
   }
 
+  // Results due on a standard output that the program was started without would go nowhere.
+  const auto no_standard_output = [&](const char* command, const std::string& output) {
+    if (!standard_output_closed || output != "-") return false;
+    say(std::string(command) +
+        ": standard output is closed: the results would be lost (give -o FILE)");
+    return true;
+  };
+  const auto refused = [&](const char* command, const std::string& error) {
+    if (error.empty()) return false;
+    say(std::string(command) + ": " + error);
+    return true;
+  };
+
   if (run_command->parsed()) {
     run.questions.engine = engine_of(run_engine);
+    if (!whole_number(run_threads, run.questions.threads)) {
+      say("--threads must be a whole number >= 0");
+      return kExitUsage;
+    }
+    if (refused("run", check_distinct({}, {{"-o", run.output},
+                                           {"--distribution", run.distribution},
+                                           {"--plot", run.plot},
+                                           {"--html", run.html}})))
+      return kExitUsage;
+    if (no_standard_output("run", run.output)) return kExitOutput;
     run.scenario.id = "1";
+    for (std::string& field : run.scenario.fields) field = common::valid_utf8(field);
     const auto checked = problem_of(run.scenario);
     if (auto* error = std::get_if<std::string>(&checked)) {
       say("run: " + *error);
@@ -230,6 +261,14 @@ int run_command_line(int argc, const char* const* argv) {
   }
   if (grid_command->parsed()) {
     grid.questions.engine = engine_of(grid_engine);
+    if (!whole_number(grid_jobs, grid.jobs)) {
+      say("--jobs must be a whole number >= 0");
+      return kExitUsage;
+    }
+    if (!whole_number(grid_threads, grid.questions.threads)) {
+      say("--threads must be a whole number >= 0");
+      return kExitUsage;
+    }
     if (!shard.empty()) {
       int k = 0;
       int n = 0;
@@ -242,7 +281,8 @@ int run_command_line(int argc, const char* const* argv) {
         good = ec2 == std::errc() && at2 == end && n >= 1 && k >= 1 && k <= n;
       }
       if (!good) {
-        say("grid: --shard must be K/N with 1 <= K <= N, not \"" + shard + "\"");
+        say("grid: --shard must be K/N with 1 <= K <= N, not \"" + common::valid_utf8(shard) +
+            "\"");
         return kExitUsage;
       }
       grid.shard = std::make_pair(k, n);
@@ -255,13 +295,29 @@ int run_command_line(int argc, const char* const* argv) {
       say("grid: --html needs the results as a CSV file (-o FILE)");
       return kExitUsage;
     }
+    if (!grid_html.empty() && grid.no_header) {
+      say("grid: --html reads the results by their header: it cannot go with --no-header");
+      return kExitUsage;
+    }
+    if (refused("grid", check_distinct({{"scenarios file", grid.input}},
+                                       {{"-o", grid.output},
+                                        {"--distribution", grid.distribution},
+                                        {"--html", grid_html}})))
+      return kExitUsage;
+    if (no_standard_output("grid", grid.output)) return kExitOutput;
     const int status = run_grid(grid);
-    if (grid_html.empty() || status == kExitUsage || status == kExitOutput) return status;
+    if (grid_html.empty() || status == kExitUsage || status == kExitOutput || status > 128)
+      return status;
     if (grid_curves.y.empty()) grid_curves.y = "p_ai_lt_0_80";
     const int drawn = run_plot(grid.output, grid_curves, grid_html);
     return drawn != kExitOk ? drawn : status;
   }
-  if (plot_command->parsed()) return run_plot(plot_input, plot_curves, plot_output);
+  if (plot_command->parsed()) {
+    if (refused("plot", check_distinct({{"results file", plot_input}}, {{"-o", plot_output}})))
+      return kExitUsage;
+    if (no_standard_output("plot", plot_output)) return kExitOutput;
+    return run_plot(plot_input, plot_curves, plot_output);
+  }
   return kExitUsage;
 }
 

@@ -7,16 +7,28 @@
 #include <cstdint>
 #include <new>
 
+#include "cli/csv.h"
+
 namespace tarven::cli {
 namespace {
 
-// The whole field as std::from_chars reads a number, finite.
-std::optional<double> number_of(const std::string& text) {
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
-  return value;
+// A limit as the library writes it: 0.000001, not 1e-06.
+std::string limit_text(double v) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
+  return ec == std::errc() ? std::string(buffer, end) : std::string("?");
+}
+
+// A value beyond any that field may take (1e400, or a count of 1e20), in the words of the
+// library's refusals, with the text as given.
+std::string out_of_range(std::size_t f, const std::string& text) {
+  constexpr double kLow[] = {2, 1, 1, -kMaxAbsD, -kMaxAbsRho, kMinRetention};
+  constexpr double kHigh[] = {kMaxTotal, kMaxTotal - 1, kMaxTotal,
+                              kMaxAbsD,  kMaxAbsRho,    kMaxRetention};
+  const ProblemError error{
+      static_cast<ProblemField>(f), ProblemFault::kOutOfRange, kInputColumns[f], text,
+      "out of range (from " + limit_text(kLow[f]) + " to " + limit_text(kHigh[f]) + ")"};
+  return error.message();
 }
 
 // Processor time of the calling thread, which evaluates the scenario.
@@ -87,17 +99,20 @@ std::variant<Problem, std::string> problem_of(const ScenarioInput& input) {
   for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
     const std::string& text = input.fields[f];
     if (text.empty()) return std::string(kInputColumns[f]) + ": missing";
-    const std::optional<double> value = number_of(text);
-    if (!value) return std::string(kInputColumns[f]) + ": \"" + text + "\" is not a number";
-    values[f] = *value;
+    const ParsedNumber number = parse_number(text);
+    if (number.fault == NumberFault::kNotANumber)
+      return std::string(kInputColumns[f]) + ": \"" + text + "\" is not a number";
+    if (number.fault == NumberFault::kOutOfRange) return out_of_range(f, text);
+    values[f] = number.value;
   }
   // Counts may be written as whole numbers in any number form ("300", "300.0", "3e2"); a count
   // with a fraction is refused as not a whole number rather than cut.
   std::array<std::int64_t, 3> counts{};
   for (std::size_t f = 0; f < counts.size(); ++f) {
     const double v = values[f];
-    if (v != std::floor(v) || std::fabs(v) > 9e15)
+    if (v != std::floor(v))
       return std::string(kInputColumns[f]) + ": \"" + input.fields[f] + "\" is not a whole number";
+    if (std::fabs(v) > 9e15) return out_of_range(f, input.fields[f]);
     counts[f] = static_cast<std::int64_t>(v);
   }
   ProblemOrError made =

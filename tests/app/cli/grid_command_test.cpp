@@ -146,8 +146,10 @@ TEST_F(GridFiles, AnInterruptedGridResumesToTheSameFile) {
     return evaluate_scenario(in, q, cancel);
   };
   EXPECT_EQ(run_grid(cut), 128 + SIGINT);
-  // What was complete when the interrupt came: the first two scenarios at least, not all five.
-  const std::string partial = read_file(cut.output);
+  // What was complete when the interrupt came, the first two scenarios at least and not all five,
+  // is kept beside the output, which the interrupted run does not make.
+  EXPECT_FALSE(std::filesystem::exists(cut.output));
+  const std::string partial = read_file(cut.output + ".partial");
   EXPECT_GE(lines_of(partial).size(), 3u);
   EXPECT_LT(lines_of(partial).size(), 6u);
   EXPECT_TRUE(read_file(whole.output).starts_with(partial));
@@ -161,6 +163,8 @@ TEST_F(GridFiles, AnInterruptedGridResumesToTheSameFile) {
   EXPECT_EQ(run_grid(resumed), kExitOk);
   EXPECT_EQ(read_file(resumed.output), read_file(whole.output));
   EXPECT_EQ(read_file(resumed.distribution), read_file(whole.distribution));
+  EXPECT_FALSE(std::filesystem::exists(cut.output + ".partial"));
+  EXPECT_FALSE(std::filesystem::exists(cut.distribution + ".partial"));
 }
 
 TEST_F(GridFiles, AMissingColumnIsAUsageErrorAndWritesNothing) {
