@@ -87,6 +87,8 @@ const char* status_name(Status s) {
       return "out of memory";
     case Status::kCancelled:
       return "cancelled";
+    case Status::kUnavailable:
+      return "engine not built";
   }
   return "?";
 }
@@ -109,7 +111,7 @@ void bench_corner(benchmark::State& state, const Corner& c) {
   for (auto _ : state) {
     CountingUnit console, report, messages;
     const auto t0 = std::chrono::steady_clock::now();
-    const Result r = tarven::console::write_report_body(problem, start, tarven::Options::fast(),
+    const Result r = tarven::console::write_report_body(problem, start, tarven::Options::nested(),
                                                         console, report, messages);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -58,17 +58,17 @@ struct Mode {
 constexpr std::size_t kModes = 5;
 
 std::vector<Mode> modes() {
-  Options fast_one = Options::fast();
+  Options fast_one = Options::nested();
   fast_one.threads = 1;
-  Options single_one = Options::fast();
+  Options single_one = Options::nested();
   single_one.engine = tarven::Engine::kSingle;
   single_one.threads = 1;
   Options single_all = single_one;
   single_all.threads = 0;
   // The reference preset: one thread, nothing remembered, every constant recomputed.
-  return {{"serial", Options::reference(), 0},
+  return {{"serial", Options::nested_straightforward(), 0},
           {"fast, 1 thread", fast_one, 0},
-          {"fast, all cores", Options::fast(), 0},
+          {"fast, all cores", Options::nested(), 0},
           {"single, 1 thread", single_one, 3},
           {"single, all cores", single_all, 3}};
 }

@@ -38,7 +38,7 @@ constexpr Rung kRungs[] = {
 void bench_rung(benchmark::State& state, const Rung& r) {
   const tarven::Problem p = std::get<tarven::Problem>(
       tarven::Problem::make(r.ntot, r.nmaj, r.nsel, r.d, r.rho, r.retention));
-  tarven::Options single = tarven::Options::fast();
+  tarven::Options single = tarven::Options::nested();
   single.engine = tarven::Engine::kSingle;
   for (auto _ : state) {
     const auto t0 = std::chrono::steady_clock::now();

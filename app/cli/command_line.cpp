@@ -13,6 +13,7 @@
 #include "cli/pictures.h"
 #include "cli/run_command.h"
 #include "common/utf8_text.h"
+#include "tarven/evaluate.h"
 
 namespace tarven::cli {
 namespace {
@@ -36,8 +37,20 @@ bool whole_number(const std::string& text, int& value) {
   return end == text.data() + text.size();
 }
 
+// "single (the default) or nested", from the library's list.
+std::string engine_words() {
+  std::string words;
+  for (std::size_t e = 0; e < kEngines.size(); ++e) {
+    words += e == 0 ? "" : e + 1 == kEngines.size() ? " or " : ", ";
+    words += engine_name(kEngines[e]);
+    if (e == 0) words += " (the default)";
+  }
+  return words;
+}
+
 // The questions every scenario is asked, as flags shared by run and grid.
-void add_questions(CLI::App& command, Questions& q, std::string& engine, std::string& threads) {
+void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine,
+                   std::string& threads) {
   command
       .add_option("--threshold", q.thresholds,
                   "AI threshold T, as a decimal (repeat for several; default 0.8)")
@@ -46,7 +59,7 @@ void add_questions(CLI::App& command, Questions& q, std::string& engine, std::st
       ->type_name("A");
   command
       .add_option(
-          "--quantiles", q.quantiles,
+          "--quantiles", q.quantile_levels,
           "Quantile levels of AI, comma-separated (default 0.05,0.1,0.25,0.5,0.75,0.9,0.95)")
       ->delimiter(',')
       ->type_name("LIST");
@@ -54,15 +67,16 @@ void add_questions(CLI::App& command, Questions& q, std::string& engine, std::st
       .add_option("--engine", engine,
                   "Evaluation engine: single (one exact integral per split, the default) or "
                   "nested (the dialogue's nested integrations)")
-      ->check(CLI::IsMember({"single", "nested"}))
+      ->check(
+          [](const std::string& word) {
+            return parse_engine(word) ? std::string()
+                                      : "\"" + word + "\" is not an engine: use " + engine_words();
+          },
+          "ENGINE")
       ->type_name("ENGINE");
   command.add_option("--threads", threads, "Threads per evaluation (0 = all cores)")
       ->type_name("N");
   command.add_flag("--timing", q.timing, "Fill the cpu_seconds column (results then vary by run)");
-}
-
-Engine engine_of(const std::string& name) {
-  return name == "nested" ? Engine::kNested : Engine::kSingle;
 }
 
 int run_plot(const std::string& input, const CurveRequest& request, const std::string& output) {
@@ -126,7 +140,7 @@ int run_command_line(int argc, const char* const* argv, bool standard_output_clo
 
   // tarven run
   RunSettings run;
-  std::string run_engine = "single";
+  std::string run_engine = engine_name(Engine::kSingle);
   std::string run_threads;
   CLI::App* run_command = app.add_subcommand("run", "Evaluate one scenario given by flags");
   const char* const flags[] = {"--n-total", "--n-majority", "--n-hired",
@@ -159,7 +173,7 @@ int run_command_line(int argc, const char* const* argv, bool standard_output_clo
   // tarven grid
   GridSettings grid;
   grid.questions.threads = 1;  // scenarios run side by side; one thread each by default
-  std::string grid_engine = "single";
+  std::string grid_engine = engine_name(Engine::kSingle);
   std::string grid_threads;
   std::string grid_jobs;
   std::string shard;
@@ -239,7 +253,7 @@ int run_command_line(int argc, const char* const* argv, bool standard_output_clo
   };
 
   if (run_command->parsed()) {
-    run.questions.engine = engine_of(run_engine);
+    run.questions.engine = *parse_engine(run_engine);
     if (!whole_number(run_threads, run.questions.threads)) {
       say("--threads must be a whole number >= 0");
       return kExitUsage;
@@ -260,7 +274,7 @@ int run_command_line(int argc, const char* const* argv, bool standard_output_clo
     return run_one(run);
   }
   if (grid_command->parsed()) {
-    grid.questions.engine = engine_of(grid_engine);
+    grid.questions.engine = *parse_engine(grid_engine);
     if (!whole_number(grid_jobs, grid.jobs)) {
       say("--jobs must be a whole number >= 0");
       return kExitUsage;

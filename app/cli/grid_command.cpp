@@ -207,12 +207,12 @@ int run_grid(const GridSettings& settings) {
     if (!work.take(input, n)) return false;
     const ScenarioOutcome outcome = settings.evaluate(input, settings.questions, &cancel);
     Written w;
-    w.ok = outcome.status == ScenarioStatus::kOk;
-    w.cancelled = outcome.status == ScenarioStatus::kCancelled;
+    w.ok = outcome.ok();
+    w.cancelled = outcome.analysis.status == AnalysisStatus::kCancelled;
     if (settings.format == "ndjson")
-      w.summary = summary_json(layout, input, outcome, settings.questions) + "\n";
+      w.summary = summary_json(layout, input, outcome) + "\n";
     else
-      w.summary = csv_record(summary_fields(layout, input, outcome, settings.questions)) + "\n";
+      w.summary = csv_record(summary_row(layout, input, outcome)) + "\n";
     end_lines(w.summary, kept.line_end);
     if (with_distribution) {
       w.distribution = distribution_lines(input, outcome);

@@ -30,9 +30,10 @@ struct GridSettings {
   bool resume = false;
   bool fail_fast = false;
   bool quiet = false;
-  Questions questions;
+  CommandQuestions questions;
   // How a scenario is evaluated: evaluate_scenario, or a stand-in for tests.
-  std::function<ScenarioOutcome(const ScenarioInput&, const Questions&, const std::atomic<bool>*)>
+  std::function<ScenarioOutcome(const ScenarioInput&, const CommandQuestions&,
+                                const std::atomic<bool>*)>
       evaluate = evaluate_scenario;
 };
 

@@ -10,6 +10,7 @@
 #include "plot/distribution_chart.h"
 #include "plot/html_page.h"
 #include "plot/png_conversion.h"
+#include "tarven/evaluate.h"
 
 namespace tarven::cli {
 namespace {
@@ -71,28 +72,28 @@ std::string scenario_title(const ScenarioInput& input, const ScenarioOutcome& ou
 }
 
 std::string distribution_svg(const ScenarioInput& input, const ScenarioOutcome& outcome,
-                             const Questions& /*questions*/, bool cumulative) {
+                             const CommandQuestions& /*questions*/, bool cumulative) {
   plot::DistributionChart chart;
   chart.title = scenario_title(input, outcome);
   chart.subtitle = cumulative ? "Exact cumulative distribution of the adverse impact ratio"
                               : "Exact distribution of the adverse impact ratio";
   chart.cumulative = cumulative;
-  for (const DistributionRow& row : outcome.result.distribution) {
+  for (const DistributionRow& row : outcome.analysis.result.distribution) {
     if (row.ai)
       chart.masses.push_back(plot::AiMass{*row.ai, row.prob});
     else
       chart.undefined_prob = row.prob;
   }
-  for (const ThresholdRates& t : outcome.rates.thresholds) {
+  for (const ThresholdRates& t : outcome.analysis.rates.thresholds) {
     const std::optional<double> value = number_of(t.text);
     if (value)
       chart.thresholds.push_back(
           plot::Marker{*value, "P(AI < " + t.text + ") = " + fixed(t.p_ai_lt, 4)});
   }
-  if (outcome.rates.ai_mean)
-    chart.expected =
-        plot::Marker{*outcome.rates.ai_mean, "E(AI) = " + fixed(*outcome.rates.ai_mean, 3)};
-  chart.ai_axis_max = axis_end(outcome.result);
+  if (outcome.analysis.rates.ai_mean)
+    chart.expected = plot::Marker{*outcome.analysis.rates.ai_mean,
+                                  "E(AI) = " + fixed(*outcome.analysis.rates.ai_mean, 3)};
+  chart.ai_axis_max = axis_end(outcome.analysis.result);
   return plot::distribution_chart_svg(chart);
 }
 
@@ -109,7 +110,7 @@ std::string write_picture(const std::string& path, const std::string& svg) {
 }
 
 std::string run_page(const ScenarioInput& input, const ScenarioOutcome& outcome,
-                     const Questions& questions) {
+                     const CommandQuestions& questions) {
   plot::HtmlPage page;
   page.title = "TARVEN: " + scenario_title(input, outcome);
   page.subtitle = "Exact finite-sample distribution of the adverse impact ratio";
@@ -133,12 +134,12 @@ std::string run_page(const ScenarioInput& input, const ScenarioOutcome& outcome,
   }
   given.rows.emplace_back(
       "Status",
-      status_word(outcome.status) + (outcome.error.empty() ? std::string() : ": " + outcome.error));
+      outcome.status() + (outcome.error().empty() ? std::string() : ": " + outcome.error()));
   scenario.blocks.emplace_back(std::move(given));
   page.sections.push_back(std::move(scenario));
 
-  if (outcome.status == ScenarioStatus::kOk) {
-    const Rates& r = outcome.rates;
+  if (outcome.ok()) {
+    const Rates& r = outcome.analysis.rates;
     plot::Section summary{"Summary", {}};
     plot::SummaryTable values;
     values.rows = {
@@ -166,13 +167,16 @@ std::string run_page(const ScenarioInput& input, const ScenarioOutcome& outcome,
       return p ? fixed((*p).*f, 4) : std::string("NA");
     };
     values.rows.emplace_back("Population AI, pre-screened",
-                             population(outcome.population, &PopulationValues::ai));
-    values.rows.emplace_back("Population selection rate, majority",
-                             population(outcome.population, &PopulationValues::sr_majority));
-    values.rows.emplace_back("Population selection rate, minority",
-                             population(outcome.population, &PopulationValues::sr_minority));
-    values.rows.emplace_back("Population AI without pre-screening",
-                             population(outcome.population_unscreened, &PopulationValues::ai));
+                             population(outcome.analysis.population, &PopulationValues::ai));
+    values.rows.emplace_back(
+        "Population selection rate, majority",
+        population(outcome.analysis.population, &PopulationValues::sr_majority));
+    values.rows.emplace_back(
+        "Population selection rate, minority",
+        population(outcome.analysis.population, &PopulationValues::sr_minority));
+    values.rows.emplace_back(
+        "Population AI without pre-screening",
+        population(outcome.analysis.population_unscreened, &PopulationValues::ai));
     summary.blocks.emplace_back(std::move(values));
     page.sections.push_back(std::move(summary));
 
@@ -186,7 +190,7 @@ std::string run_page(const ScenarioInput& input, const ScenarioOutcome& outcome,
     table.caption = "Every split with probability above 0.000001.";
     table.columns = {"Minority hired", "Majority hired", "SR minority", "SR majority", "AI",
                      "Prob",           "CProb"};
-    for (const DistributionRow& row : outcome.result.distribution) {
+    for (const DistributionRow& row : outcome.analysis.result.distribution) {
       if (!(row.prob > 1e-6)) continue;
       table.rows.push_back({std::to_string(row.n_minority_hired),
                             std::to_string(row.n_majority_hired), fixed(row.sr_minority, 4),

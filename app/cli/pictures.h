@@ -18,7 +18,7 @@ std::string scenario_title(const ScenarioInput& input, const ScenarioOutcome& ou
 // P(AI = a) for every split as bars (or the cumulative distribution as a step line), a dashed
 // line at each threshold with P(AI < T) beside it, and the expected AI marked.
 std::string distribution_svg(const ScenarioInput& input, const ScenarioOutcome& outcome,
-                             const Questions& questions, bool cumulative);
+                             const CommandQuestions& questions, bool cumulative);
 
 // Writes an SVG picture to `path`, or a PNG drawn from it when the path ends in ".png". An error
 // text, or "".
@@ -27,7 +27,7 @@ std::string write_picture(const std::string& path, const std::string& svg);
 // One page: the scenario, the summary, the chart, every split with probability above 1e-6, and the
 // definitions of every figure.
 std::string run_page(const ScenarioInput& input, const ScenarioOutcome& outcome,
-                     const Questions& questions);
+                     const CommandQuestions& questions);
 
 struct CurveRequest {
   std::string x;

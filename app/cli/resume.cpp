@@ -16,23 +16,26 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr ScenarioStatus kWritten[] = {ScenarioStatus::kOk, ScenarioStatus::kInvalid,
-                                       ScenarioStatus::kNumericalError, ScenarioStatus::kAbandoned,
-                                       ScenarioStatus::kOutOfMemory};
+// The statuses a written row may have: every one but the interruption, which is never written.
+constexpr AnalysisStatus kWritten[] = {AnalysisStatus::kOk, AnalysisStatus::kInvalidQuestions,
+                                       AnalysisStatus::kNumericalError, AnalysisStatus::kAbandoned,
+                                       AnalysisStatus::kOutOfMemory};
 
 bool is_status_word(std::string_view word) {
-  for (const ScenarioStatus s : kWritten)
-    if (word == status_word(s)) return true;
+  for (const AnalysisStatus s : kWritten)
+    if (word == status_name(s)) return true;
   return false;
 }
 
 // The scenario as this run would write it before evaluating it: everything that says what it is
 // made of, nothing of its results.
-ScenarioOutcome unevaluated(const ScenarioInput& input) {
+ScenarioOutcome unevaluated(const ScenarioInput& input, const CommandQuestions& questions) {
   ScenarioOutcome outcome;
+  outcome.analysis.result.engine = questions.engine;
   auto checked = problem_of(input);
   if (auto* problem = std::get_if<Problem>(&checked)) outcome.problem = *problem;
-  outcome.status = ScenarioStatus::kInvalid;
+  // A status that is never written: only the columns before it are compared.
+  outcome.analysis.status = AnalysisStatus::kCancelled;
   return outcome;
 }
 
@@ -167,6 +170,10 @@ std::vector<std::string> csv_differences(const std::vector<std::string>& names,
                                          const std::vector<std::string>& kept,
                                          const std::vector<std::string>& expected) {
   std::vector<std::string> found;
+  if (kept.size() != names.size() || expected.size() != names.size()) {
+    found.emplace_back("the columns");
+    return found;
+  }
   for (std::size_t c = 0; c < names.size(); ++c) {
     if (names[c] == "status") {
       // From here on the results, but for the version that made them.
@@ -294,7 +301,7 @@ std::variant<Kept, std::string> keep_earlier_rows(const GridSettings& settings,
       if (kept.rows == rows || !scenarios.next(input)) break;
       if (id == input.id) {
         const Json expected = Json::parse(
-            summary_json(layout, input, unevaluated(input), settings.questions), nullptr, false);
+            summary_json(layout, input, unevaluated(input, settings.questions)), nullptr, false);
         if (!same_keys(line, expected) || !same_keys(line["summary"], expected["summary"]))
           return where + "its names are not those this grid writes with these options";
         differences = json_differences(line, expected);
@@ -308,7 +315,7 @@ std::variant<Kept, std::string> keep_earlier_rows(const GridSettings& settings,
       if (kept.rows == rows || !scenarios.next(input)) break;
       if (id == input.id) {
         differences = csv_differences(
-            names, fields, summary_fields(layout, input, unevaluated(input), settings.questions));
+            names, fields, summary_row(layout, input, unevaluated(input, settings.questions)));
       }
     }
     if (id != input.id) {

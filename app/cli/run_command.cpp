@@ -37,16 +37,16 @@ std::string write_whole(const std::string& path, const std::string& text) {
 }  // namespace
 
 std::string text_summary(const ScenarioInput& input, const ScenarioOutcome& outcome,
-                         const Questions& questions) {
+                         const CommandQuestions& questions) {
   std::string out;
   out += "Scenario: " + scenario_title(input, outcome) + "\n";
   if (outcome.problem)
     out += "Pre-screening cutoff (z): " + fixed(outcome.problem->cutoff(), 4) + "\n";
-  out += std::string("Status: ") + status_word(outcome.status);
-  if (!outcome.error.empty()) out += " (" + outcome.error + ")";
+  out += std::string("Status: ") + outcome.status();
+  if (!outcome.error().empty()) out += " (" + outcome.error() + ")";
   out += "\n";
-  if (outcome.status != ScenarioStatus::kOk) return out;
-  const Rates& r = outcome.rates;
+  if (!outcome.ok()) return out;
+  const Rates& r = outcome.analysis.rates;
   out += "Expected selection rates: majority " + fixed(r.sr_majority_mean, 4) + ", minority " +
          fixed(r.sr_minority_mean, 4) + "\n";
   out += "Expected minority hires: " + fixed(r.n_minority_hired_mean, 4) + "\n";
@@ -73,8 +73,8 @@ std::string text_summary(const ScenarioInput& input, const ScenarioOutcome& outc
   auto population = [](const std::optional<PopulationValues>& p) {
     return p ? fixed(p->ai, 4) : std::string("NA");
   };
-  out += "Population AI: " + population(outcome.population) + " pre-screened, " +
-         population(outcome.population_unscreened) + " without pre-screening\n";
+  out += "Population AI: " + population(outcome.analysis.population) + " pre-screened, " +
+         population(outcome.analysis.population_unscreened) + " without pre-screening\n";
   return out;
 }
 
@@ -89,11 +89,10 @@ int run_one(const RunSettings& settings) {
 
   std::string text;
   if (settings.format == "json") {
-    text = summary_json(layout, settings.scenario, outcome, settings.questions, true, 2) + "\n";
+    text = summary_json(layout, settings.scenario, outcome, true, 2) + "\n";
   } else if (settings.format == "csv") {
     text = csv_record(summary_header(layout)) + "\n" +
-           csv_record(summary_fields(layout, settings.scenario, outcome, settings.questions)) +
-           "\n";
+           csv_record(summary_row(layout, settings.scenario, outcome)) + "\n";
   } else {
     text = text_summary(settings.scenario, outcome, settings.questions);
   }
@@ -102,7 +101,7 @@ int run_one(const RunSettings& settings) {
   if (error.empty() && !settings.distribution.empty())
     error = write_whole(settings.distribution, std::string(kDistributionHeader) + "\n" +
                                                    distribution_lines(settings.scenario, outcome));
-  if (error.empty() && !settings.plot.empty() && outcome.status == ScenarioStatus::kOk)
+  if (error.empty() && !settings.plot.empty() && outcome.ok())
     error = write_picture(
         settings.plot,
         distribution_svg(settings.scenario, outcome, settings.questions, settings.plot_cumulative));
@@ -112,9 +111,9 @@ int run_one(const RunSettings& settings) {
     say(error);
     return kExitOutput;
   }
-  if (outcome.status != ScenarioStatus::kOk && (!settings.plot.empty()))
-    say("no chart: the scenario has no distribution (" + outcome.error + ")");
-  return outcome.status == ScenarioStatus::kOk ? kExitOk : kExitSomeNotOk;
+  if (!outcome.ok() && (!settings.plot.empty()))
+    say("no chart: the scenario has no distribution (" + outcome.error() + ")");
+  return outcome.ok() ? kExitOk : kExitSomeNotOk;
 }
 
 }  // namespace tarven::cli

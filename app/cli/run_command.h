@@ -13,7 +13,7 @@ struct RunSettings {
   std::string format = "text";  // text, json or csv
   std::string output = "-";
   std::string distribution;  // tidy CSV of every split, or "" for none
-  Questions questions;
+  CommandQuestions questions;
   // Pictures: the distribution chart (SVG, or PNG through rsvg-convert), and an HTML page.
   std::string plot;
   bool plot_cumulative = false;
@@ -24,6 +24,6 @@ int run_one(const RunSettings& settings);
 
 // The short human summary of `run --format text`.
 std::string text_summary(const ScenarioInput& input, const ScenarioOutcome& outcome,
-                         const Questions& questions);
+                         const CommandQuestions& questions);
 
 }  // namespace tarven::cli

@@ -1,17 +1,17 @@
 #pragma once
 
-// One scenario of the command line: its fields as given, and everything the commands report of
-// it, computed by the library. A scenario whose fields the problem's checks refuse is reported as
-// invalid with their message; every other outcome comes from the evaluation.
+// One scenario of the command line: its fields as given, and its analysis by the library. A
+// scenario whose fields the problem's checks refuse is reported as invalid with their message;
+// every other outcome is the library's.
 
 #include <array>
 #include <atomic>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
-#include "tarven/evaluate.h"
-#include "tarven/rates.h"
+#include "tarven/analysis.h"
 
 namespace tarven::cli {
 
@@ -26,37 +26,30 @@ struct ScenarioInput {
   std::optional<std::string> fault;      // a row that could not be read at all
 };
 
-// What every scenario of one command is asked.
-struct Questions {
-  std::vector<std::string> thresholds{"0.8"};  // decimal text, in the order given
-  double alpha = 0.05;
-  std::vector<double> quantiles{kDefaultQuantileLevels.begin(), kDefaultQuantileLevels.end()};
+// What every scenario of one command is asked, and how it is computed.
+struct CommandQuestions : Questions {
   Engine engine = Engine::kSingle;
   int threads = 0;      // threads per evaluation, 0 = all cores
   bool timing = false;  // measure the processor time of each scenario
 };
 
-enum class ScenarioStatus { kOk, kInvalid, kNumericalError, kAbandoned, kOutOfMemory, kCancelled };
-
-// The status column's word for a status.
-const char* status_word(ScenarioStatus status);
-
 struct ScenarioOutcome {
-  ScenarioStatus status = ScenarioStatus::kInvalid;
-  std::string error;                                      // why the status is not ok; empty when ok
-  std::optional<Problem> problem;                         // when the fields passed the checks
-  Result result;                                          // when evaluated
-  Rates rates;                                            // when ok
-  std::optional<PopulationValues> population;             // pre-screened, large-sample
-  std::optional<PopulationValues> population_unscreened;  // the same without pre-screening
-  std::optional<double> cpu_seconds;                      // when timing was asked for
+  std::optional<Problem> problem;  // when the fields passed the checks
+  // The library's analysis; for a scenario refused before it became a problem, the status
+  // kInvalidQuestions (the grid's "invalid") with the refusal as the message.
+  Analysis analysis;
+  std::optional<double> cpu_seconds;  // when timing was asked for
+
+  bool ok() const { return analysis.status == AnalysisStatus::kOk; }
+  const char* status() const { return status_name(analysis.status); }
+  const std::string& error() const { return analysis.message; }
 };
 
 // The checked problem of the fields, or the message that refuses them (naming the field).
 std::variant<Problem, std::string> problem_of(const ScenarioInput& input);
 
-// Checks and evaluates the scenario and computes what the questions ask. Never throws.
-ScenarioOutcome evaluate_scenario(const ScenarioInput& input, const Questions& questions,
+// Checks and analyses the scenario. Never throws.
+ScenarioOutcome evaluate_scenario(const ScenarioInput& input, const CommandQuestions& questions,
                                   const std::atomic<bool>* cancel);
 
 }  // namespace tarven::cli

@@ -1,10 +1,12 @@
 #pragma once
 
 // The summary of a scenario as the command line writes it: one CSV row or one JSON object, with
-// the same names in the same order. The names and their meanings are the README's; the columns
-// are fixed by the questions (thresholds and quantile levels) and the pass-through columns.
+// the same names in the same order. The columns between the pass-through columns and cpu_seconds
+// are the library's summary_fields; around them the command line adds the scenario's id and its
+// pass-through columns, the processor time and the version.
 
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "cli/scenario.h"
@@ -13,27 +15,27 @@ namespace tarven::cli {
 
 struct SummaryLayout {
   std::vector<std::string> passthrough;  // names of the pass-through columns, in input order
-  std::vector<std::string> threshold_suffixes;
-  std::vector<std::string> quantile_suffixes;
+  CommandQuestions questions;
 };
 
-// The suffixes of the questions' thresholds and quantile levels; an error text for a threshold
-// or level that cannot be asked (a usage error).
+// The layout of the questions; an error text for questions the library refuses (a usage error).
 std::variant<SummaryLayout, std::string> summary_layout(std::vector<std::string> passthrough,
-                                                        const Questions& questions);
+                                                        const CommandQuestions& questions);
 
 std::vector<std::string> summary_header(const SummaryLayout& layout);
 
-// The row's fields as text: numbers in shortest round-trip form, NA where there is no value.
-std::vector<std::string> summary_fields(const SummaryLayout& layout, const ScenarioInput& input,
-                                        const ScenarioOutcome& outcome, const Questions& questions);
+// The row's fields as text: counts as integers, other numbers in shortest round-trip form, NA
+// where there is no value. A refused scenario echoes its input fields as given.
+std::vector<std::string> summary_row(const SummaryLayout& layout, const ScenarioInput& input,
+                                     const ScenarioOutcome& outcome);
 
-// One JSON object: scenario_id, "input" (the pass-through and the six fields), status, error,
-// and "summary" (every other column by its name); null where the CSV has NA. With
-// `with_distribution`, also "distribution": every split. One line, or indented by `indent`.
+// One JSON object: scenario_id, "input" (the pass-through and the problem's columns), engine,
+// alpha, status, error, and "summary" (every other column by its name); null where the CSV has
+// NA. With `with_distribution`, also "distribution": every split. One line, or indented by
+// `indent`.
 std::string summary_json(const SummaryLayout& layout, const ScenarioInput& input,
-                         const ScenarioOutcome& outcome, const Questions& questions,
-                         bool with_distribution = false, int indent = -1);
+                         const ScenarioOutcome& outcome, bool with_distribution = false,
+                         int indent = -1);
 
 // The scenario_id and status of a line summary_json wrote; false when the line is not such an
 // object.

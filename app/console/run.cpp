@@ -27,7 +27,7 @@ int run() {
 
   // All cores and remembered distribution values: the same output, many times sooner.
   const Result result =
-      write_report_body(problem, start, Options::fast(), console, report, error_unit());
+      write_report_body(problem, start, Options::nested(), console, report, error_unit());
   if (result.status == Status::kNumericalStop) {
     // Status 1, not 0: a run cut short by a library error must not look like success to scripts.
     error_unit().put(library_summary(result));

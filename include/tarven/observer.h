@@ -1,8 +1,10 @@
 #pragma once
 
 // Live progress of an evaluation, for a front end that shows the run as it goes. Every call comes
-// from the thread that called evaluate(), in the order the events happen; the default of every
-// event is to ignore it.
+// from the thread that called evaluate() or analyse(), in the order the events happen; the default
+// of every event is to ignore it.
+
+#include <cstdint>
 
 #include "tarven/result.h"
 
@@ -22,6 +24,11 @@ class Observer {
   virtual void pair(const PairResult& /*pair*/) {}
   // A diagnostic was raised (it comes before the pair event of the attempt that raised it).
   virtual void diagnostic(const Diagnostic& /*diagnostic*/) {}
+  // How far the evaluation has come: `done` of `total` steps (pairs, then the rates), called at
+  // least every 0.25 s while an evaluation runs longer than that, and once at the end. A binding
+  // shows it, or polls its own interrupt here and sets the cancel flag of Options: the evaluation
+  // then ends within 0.5 s with the cancelled status.
+  virtual void progress(std::int64_t /*done*/, std::int64_t /*total*/) {}
 };
 
 }  // namespace tarven

@@ -9,14 +9,14 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace tarven {
 
-// The range a problem may take. The report's count fields hold seven digits, and the engines are
-// held to this range: a retained share much closer to 0 (1e-10, say) or a correlation much closer
-// to +-1 makes the integrations run for minutes or longer, and groups further apart only leave
-// the nested engine's integration window further behind (the run warns about that window).
-// bench/corners_bench.cpp times the slowest corners of this range.
+// The range a problem may take: counts of at most seven digits, and every problem within it
+// computed in bounded time. A retained share much closer to 0 (1e-10, say) or a correlation much
+// closer to +-1 makes the integrations run for minutes or longer, and groups further apart only
+// leave the nested engine's integration window further behind.
 inline constexpr std::int64_t kMaxTotal = 1'000'000;
 inline constexpr double kMaxAbsD = 10.0;
 inline constexpr double kMaxAbsRho = 0.999;
@@ -83,5 +83,38 @@ std::optional<ProblemError> check_rho(double rho);
 std::optional<ProblemError> check_retention(double retention);
 // Whether the pre-screening keeps applicants of both groups (rho and retention already checked).
 std::optional<ProblemError> check_screening(double d, double rho, double retention);
+
+// A scenario as people state it: each group size may be given as a count or as a share of
+// n_total, and the hires as a count or as the selection ratio. Counts are given as numbers so that
+// "300", "300.0" and "3e2" are alike and 2.5 can be refused as not whole.
+struct ScenarioInputs {
+  std::optional<double> n_total;
+  // Exactly one of these three.
+  std::optional<double> n_majority;
+  std::optional<double> n_minority;
+  std::optional<double> minority_share;
+  // Exactly one of these two.
+  std::optional<double> n_hired;
+  std::optional<double> selection_ratio;
+  std::optional<double> d;
+  std::optional<double> rho;
+  std::optional<double> retention;
+};
+
+// Why a scenario's inputs make no problem.
+struct InputsError {
+  // The inputs the refusal is about, by the names of ScenarioInputs' members (two or three where
+  // the inputs conflict).
+  std::vector<std::string> fields;
+  std::string message;  // one line: what is wrong and what is allowed
+};
+
+// A share gives a whole number of applicants when n_total times it lies within this of one.
+inline constexpr double kShareTolerance = 1e-9;
+
+// The checked problem of the inputs: a missing input, two ways of giving one size, a count that is
+// not whole, a share that does not give a whole number of applicants ("n_total × minority_share =
+// 33.3: not a whole number of applicants") and every check of Problem::make are refusals.
+std::variant<Problem, InputsError> problem_from(const ScenarioInputs& inputs);
 
 }  // namespace tarven

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tarven/options.h"
+
 namespace tarven {
 
 enum class Status {
@@ -17,6 +19,7 @@ enum class Status {
   kNumericalStop,  // the numerical library stopped the evaluation (see stop)
   kOutOfMemory,    // the problem does not fit in this machine's memory
   kCancelled,      // Options::cancel was set before the evaluation ended
+  kUnavailable,    // the engine asked for is not in this build of the library
 };
 
 struct Abandonment {
@@ -137,13 +140,15 @@ inline constexpr std::array<int, 7> kPercentileLevels{5, 10, 25, 50, 75, 90, 95}
 
 struct Result {
   Status status = Status::kOk;
-  Abandonment abandonment;  // when status is kAbandoned
-  NumericalStop stop;       // when status is kNumericalStop
+  Engine engine = Engine::kSingle;  // the engine that computed it
+  Abandonment abandonment;          // when status is kAbandoned
+  NumericalStop stop;               // when status is kNumericalStop
 
-  GroupMeans integrated_means;   // by integrating the pre-screened densities up to 7
   GroupMeans closed_form_means;  // by the closed formula
-  // Probability that a sample has a score outside the nested engine's standard integration window
-  // [-6.5, 6.5].
+  // Nested engine only (the single-integral engine needs neither): the means by integrating the
+  // pre-screened densities up to 7, and the probability that a sample has a score outside the
+  // standard integration window [-6.5, 6.5].
+  GroupMeans integrated_means;
   double window_probability = 0.0;
   // The window the nested engine integrates over: the standard one, or, where a score outside it
   // is more likely than 1e-5, one that follows the groups and holds both to within 1e-12.

@@ -1,297 +1,56 @@
 #include "tarven/evaluate.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cmath>
-#include <limits>
 #include <new>
 #include <thread>
 
-#include "core/distribution.h"
-#include "core/group_means.h"
-#include "core/summary.h"
-#include "engine/nested/nested_engine.h"
-#include "engine/single/single_evaluation.h"
-#include "model/diagnostics.h"
-#include "model/pair_plan.h"
-#include "model/population.h"
-#include "model/window.h"
-#include "numlib/lbeta.h"
-#include "numlib/messages.h"
-#include "numlib/quadpack.h"
+#include "core/evaluation.h"
+#include "model/normal.h"
+#include "tarven/version.h"
 
 namespace tarven {
-namespace {
-
-MessageLevel level_of(numlib::Level level) {
-  switch (level) {
-    case numlib::Level::kWarning:
-      return MessageLevel::kWarning;
-    case numlib::Level::kRecoverable:
-      return MessageLevel::kRecoverable;
-    case numlib::Level::kFatal:
-      return MessageLevel::kFatal;
-  }
-  return MessageLevel::kFatal;
-}
-
-DiagnosticKind kind_of(model::DiagnosticSource source) {
-  switch (source) {
-    case model::DiagnosticSource::kDist:
-      return DiagnosticKind::kDistribution;
-    case model::DiagnosticSource::kInner:
-      return DiagnosticKind::kInnerIntegral;
-    case model::DiagnosticSource::kOuter:
-      return DiagnosticKind::kOuterIntegral;
-    case model::DiagnosticSource::kFatal:
-      return DiagnosticKind::kFatal;
-  }
-  return DiagnosticKind::kFatal;
-}
-
-PairOutcome outcome_of(engine::nested::AttemptOutcome outcome) {
-  using engine::nested::AttemptOutcome;
-  switch (outcome) {
-    case AttemptOutcome::kAccepted:
-      return PairOutcome::kAccepted;
-    case AttemptOutcome::kCapped:
-      return PairOutcome::kCapped;
-    case AttemptOutcome::kAboveOne:
-      return PairOutcome::kAboveOne;
-    case AttemptOutcome::kFell:
-      return PairOutcome::kFell;
-    case AttemptOutcome::kSaturated:
-      return PairOutcome::kSaturated;
-  }
-  return PairOutcome::kAccepted;
-}
-
-// Beyond this chance of a score outside the standard window, the window follows the groups; it
-// is the smallest probability the report prints.
-constexpr double kWindowMoveLevel = 1e-5;
-// What the window that follows the groups may leave out.
-constexpr double kWindowMass = 1e-12;
-// A nested pair value further than this from the exact one is more than the standard window's
-// cut of at most 1e-5 explains, and enough to move a printed digit.
-constexpr double kCheckTolerance = 2e-5;
-
-engine::single::SingleProblem single_problem(const Problem& p) {
-  return {p.n_majority(), p.n_minority(), p.d(), p.rho(), p.cutoff()};
-}
+namespace core {
 
 int thread_count(const Options& options) {
   if (options.threads > 0) return options.threads;
   return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-// One evaluation: everything it reports is collected here, on the calling thread, in the order a
-// serial evaluation makes it, counted against the library's print limit of this evaluation alone,
-// and passed on to the observer.
-class Evaluation final : public engine::nested::NestedListener {
- public:
-  Evaluation(Observer* observer, const std::atomic<bool>* cancel)
-      : observer_(observer), cancel_(cancel) {}
-
-  void run(const Problem& problem, const Options& options);
-  void run_single(const Problem& problem, const model::PairPlan& plan, const Options& options);
-  // Records the stored pair values that the exact engine puts further off than kCheckTolerance.
-  void check_pairs(const Problem& problem, const model::PairPlan& plan,
-                   const std::vector<double>& stored, const Options& options);
-  void out_of_memory() { result_.status = Status::kOutOfMemory; }
-  Result take();
-
-  void report(const model::Diagnostic& d) override;
-  void attempted(const engine::nested::AttemptRecord& record) override;
-  bool stopped() const override { return stop_.load(std::memory_order_relaxed); }
-  const std::atomic<bool>* stop_flag() const override { return &stop_; }
-
- private:
-  // Ends the evaluation when the caller has asked for it; true when it did.
-  bool cancelled();
-
-  Observer* observer_;
-  const std::atomic<bool>* cancel_;
-  Result result_;
-  numlib::MessageLog log_;
-  std::atomic<bool> stop_{false};
-};
-
-void Evaluation::run(const Problem& problem, const Options& options) {
-  model::Population population =
-      model::make_population(problem.d(), problem.rho(), problem.cutoff(), problem.n_majority(),
-                             problem.n_minority(), problem.n_hired(), options.keep_constants);
-  numlib::QuadWorkspace work(model::kDistLimit);
-
-  if (cancelled()) return;
-  const core::GroupMeanCheck means = core::check_group_means(population, work, *this);
-  if (stopped() || cancelled()) return;
-  result_.integrated_means = means.integrated;
-  result_.closed_form_means = means.closed_form;
-  if (observer_ != nullptr) observer_->group_means(means.integrated, means.closed_form);
-
-  result_.window_probability = model::outside_window_probability(population, work);
-  if (result_.window_probability > kWindowMoveLevel) {
-    // The standard window would cut off more than the printed digits can hide: it follows the
-    // groups instead, wide enough to lose no more than 1e-12.
-    population.window = model::window_covering(population, kWindowMass);
-    result_.window = IntegrationWindow{population.window.low, population.window.high, true};
-  }
-  if (observer_ != nullptr) observer_->window(result_.window_probability, result_.window);
-
-  const model::PairPlan plan =
-      model::make_pair_plan(problem.n_majority(), problem.n_minority(), problem.n_hired());
-  if (observer_ != nullptr) observer_->pairs_started(plan.npair);
-
-  if (options.engine == Engine::kSingle) {
-    run_single(problem, plan, options);
-    return;
-  }
-
-  engine::nested::NestedSettings settings;
-  settings.threads = thread_count(options);
-  settings.memo = options.memo;
-  settings.adjust_result = options.testing.adjust_result;
-  settings.outer_ier = options.testing.outer_ier;
-  const engine::nested::Enumeration e =
-      engine::nested::evaluate_pairs_nested(population, settings, *this);
-  if (e.stopped || stopped()) return;
-  if (e.abandoned) {
-    result_.status = Status::kAbandoned;
-    result_.abandonment = Abandonment{e.abandoned_w, e.abandoned_after};
-    return;
-  }
-  result_.distribution = core::build_distribution(plan, e.prob);
-  core::summarize(result_);
-  if (options.check_pairs) check_pairs(problem, plan, e.prob, options);
+GroupMeans closed_form_means(const model::Population& p) {
+  GroupMeans means;
+  means.minority = p.rho * model::phib(p.zcut, 0.0, 1.0, p.rsq2pi) / (1.0 - model::phid(p.zcut));
+  const double c = p.zcut - p.rho * p.es;
+  means.majority = p.rho * model::phib(c, 0.0, 1.0, p.rsq2pi) / (1.0 - model::phid(c)) + p.es;
+  return means;
 }
 
-void Evaluation::check_pairs(const Problem& problem, const model::PairPlan& plan,
-                             const std::vector<double>& stored, const Options& options) {
-  const engine::single::SingleEnumeration exact = engine::single::evaluate_pairs_single(
-      single_problem(problem), plan, thread_count(options), cancel_);
-  if (exact.cancelled) return;
-  for (int k = 1; k <= plan.npair; ++k) {
-    const double nested = stored[static_cast<std::size_t>(k) - 1];
-    const double value = exact.values[static_cast<std::size_t>(k) - 1].value;
-    const double difference = std::fabs(nested - value);
-    if (difference > kCheckTolerance)
-      result_.discrepancies.push_back(
-          PairDiscrepancy{k, plan.w(k), plan.i(k), plan.j(k), nested, value, difference});
-  }
-}
-
-void Evaluation::run_single(const Problem& problem, const model::PairPlan& plan,
-                            const Options& options) {
-  const engine::single::SingleEnumeration e = engine::single::evaluate_pairs_single(
-      single_problem(problem), plan, thread_count(options), cancel_);
-  if (e.cancelled || cancelled()) return;
-
-  std::vector<double> cumulative(e.values.size());
-  result_.pairs.reserve(e.values.size());
-  constexpr double kInfinity = std::numeric_limits<double>::infinity();
-  for (int k = 1; k <= plan.npair; ++k) {
-    const engine::single::PairValue& v = e.values[static_cast<std::size_t>(k) - 1];
-    PairResult p;
-    p.k = k;
-    p.w = plan.w(k);
-    p.i = plan.i(k);
-    p.j = plan.j(k);
-    p.a = -kInfinity;
-    p.b = kInfinity;
-    p.lbeta1 =
-        numlib::DLBETA(static_cast<double>(plan.nmaj - p.i + 1), static_cast<double>(p.i)).value;
-    p.value = v.value;
-    p.error_estimate = v.abserr;
-    p.converged = v.converged;
-    p.outcome = PairOutcome::kAccepted;
-    p.stored = v.value;
-    cumulative[static_cast<std::size_t>(k) - 1] = v.value;
-    result_.pairs.push_back(p);
-    if (observer_ != nullptr) observer_->pair(result_.pairs.back());
-  }
-  result_.distribution = core::build_distribution(plan, cumulative);
-  core::summarize(result_);
-}
-
-Result Evaluation::take() {
-  for (const numlib::MessageCount& m : log_.entries())
-    result_.messages.push_back(
-        LibraryMessage{m.routine, m.text, m.number, level_of(m.level), m.count});
-  result_.untabulated_messages = log_.untabulated();
-  return std::move(result_);
-}
-
-bool Evaluation::cancelled() {
-  if (cancel_ == nullptr || !cancel_->load(std::memory_order_relaxed)) return false;
-  if (!stopped()) {
-    result_.status = Status::kCancelled;
-    stop_.store(true, std::memory_order_relaxed);
-  }
-  return true;
-}
-
-void Evaluation::report(const model::Diagnostic& d) {
-  // After a stop the library has ended the run: what is still computed is thrown away unseen.
-  if (stopped()) return;
-  Diagnostic out;
-  out.kind = kind_of(d.source);
-  out.ier = d.ier;
-  out.abscissa = d.abscissa;
-  out.abserr = d.abserr;
-  out.subintervals = d.subintervals;
-  const model::LibraryMessage m = model::library_message(d);
-  out.routine = m.raised ? std::string(m.routine) : std::string("DQAGE");
-  if (m.raised) {
-    out.message_raised = true;
-    out.message = std::string(m.text);
-    out.level = level_of(m.level);
-    out.suppressed = !log_.record(m.routine, m.text, m.number, m.level);
-    if (m.level != numlib::Level::kWarning) {
-      out.stops = true;
-      result_.status = Status::kNumericalStop;
-      result_.stop = NumericalStop{out.routine, m.number, out.message};
-    }
-  }
-  result_.diagnostics.push_back(out);
-  if (observer_ != nullptr) observer_->diagnostic(result_.diagnostics.back());
-  if (out.stops) stop_.store(true, std::memory_order_relaxed);
-}
-
-void Evaluation::attempted(const engine::nested::AttemptRecord& record) {
-  PairResult p;
-  p.k = record.k;
-  p.w = record.w;
-  p.i = record.i;
-  p.j = record.j;
-  p.a = record.a;
-  p.b = record.b;
-  p.lbeta1 = record.attempt.lbeta1;
-  p.value = record.attempt.r;
-  p.error_estimate = record.attempt.abserr;
-  p.outcome = outcome_of(record.outcome);
-  p.stored = record.prob;
-  if (p.outcome == PairOutcome::kSaturated) p.value = 1.0;
-  result_.pairs.push_back(p);
-  if (observer_ != nullptr) observer_->pair(result_.pairs.back());
-  cancelled();
-}
-
-}  // namespace
+}  // namespace core
 
 Result evaluate(const Problem& problem, const Options& options, Observer* observer) {
-  Evaluation evaluation(observer, options.cancel);
+  if (options.engine == Engine::kNested) {
+#ifdef TARVEN_NESTED_ENGINE
+    return core::evaluate_nested(problem, options, observer);
+#else
+    Result result;
+    result.engine = Engine::kNested;
+    result.status = Status::kUnavailable;
+    return result;
+#endif
+  }
   try {
-    evaluation.run(problem, options);
+    return core::evaluate_single(problem, options, observer);
   } catch (const std::bad_alloc&) {
     // The distribution's arrays are sized from the problem; one too large for this machine is a
     // status, not a crash.
-    evaluation.out_of_memory();
+    Result result;
+    result.engine = Engine::kSingle;
+    result.status = Status::kOutOfMemory;
+    return result;
   }
-  return evaluation.take();
 }
 
 const char* version() {
-  return TARVEN_VERSION;
+  return TARVEN_VERSION_STRING;
 }
 
 }  // namespace tarven

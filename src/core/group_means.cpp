@@ -1,6 +1,6 @@
 #include "core/group_means.h"
 
-#include "model/normal.h"
+#include "core/evaluation.h"
 #include "model/prescreened.h"
 
 namespace tarven::core {
@@ -21,11 +21,7 @@ GroupMeanCheck check_group_means(const model::Population& p, numlib::QuadWorkspa
   check.integrated.majority =
       model::dist(kMeanBound, Group::kMajority, Moment::kFirst, p, work, sink);
 
-  check.closed_form.minority =
-      p.rho * model::phib(p.zcut, 0.0, 1.0, p.rsq2pi) / (1.0 - model::phid(p.zcut));
-  const double c = p.zcut - p.rho * p.es;
-  check.closed_form.majority =
-      p.rho * model::phib(c, 0.0, 1.0, p.rsq2pi) / (1.0 - model::phid(c)) + p.es;
+  check.closed_form = closed_form_means(p);
   return check;
 }
 

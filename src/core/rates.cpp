@@ -13,19 +13,28 @@
 #include <limits>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <utility>
+
+#include "model/math_policy.h"
 
 namespace tarven {
 namespace {
 
-namespace bp = boost::math::policies;
+// Every argument is checked before a call, and Boost never throws.
+using BoostPolicy = model::Accurate;
 
-// Boost would otherwise evaluate double functions in long double, whose width differs between
-// targets, and throw on a bad argument; every argument is checked before a call instead.
-using BoostPolicy =
-    bp::policy<bp::promote_double<false>, bp::domain_error<bp::ignore_error>,
-               bp::pole_error<bp::ignore_error>, bp::overflow_error<bp::ignore_error>,
-               bp::evaluation_error<bp::ignore_error>, bp::rounding_error<bp::ignore_error>>;
+// Nothing throws across this interface: an allocation that fails (or a caller's survival function
+// that throws) becomes the outcome's error, or an empty result.
+constexpr const char* kNoMemory = "not enough memory";
+template <class F>
+auto guarded(F&& f, std::invoke_result_t<F> fallback) -> std::invoke_result_t<F> {
+  try {
+    return f();
+  } catch (...) {
+    return fallback;
+  }
+}
 
 __extension__ using U128 = unsigned __int128;
 
@@ -204,7 +213,7 @@ std::optional<std::string> check_request(const RatesRequest& q) {
 
 }  // namespace
 
-Outcome<Threshold> parse_threshold(std::string_view text) {
+static Outcome<Threshold> parse_threshold_unguarded(std::string_view text) {
   const auto refuse = [text](std::string why) {
     return Outcome<Threshold>{std::nullopt,
                               "threshold " + in_quotes(text) + ": " + why +
@@ -236,7 +245,7 @@ Outcome<Threshold> parse_threshold(std::string_view text) {
   return {t, {}};
 }
 
-std::string threshold_suffix(const Threshold& threshold) {
+static std::string threshold_suffix_unguarded(const Threshold& threshold) {
   const auto k = static_cast<std::size_t>(threshold.decimals);
   std::string digits = std::to_string(threshold.numerator);
   if (digits.size() < k + 1) digits.insert(0, k + 1 - digits.size(), '0');
@@ -248,7 +257,7 @@ std::string threshold_suffix(const Threshold& threshold) {
   return whole + "_" + fraction;
 }
 
-std::string quantile_suffix(double level) {
+static std::string quantile_suffix_unguarded(double level) {
   // The shortest fixed-point text that reads back as the level, moved two places to the left in
   // text, so that 0.07 gives "7" where 0.07 * 100 would give 7.000000000000001.
   char buffer[400];
@@ -266,7 +275,7 @@ std::string quantile_suffix(double level) {
   return "q" + whole + (fraction.empty() ? "" : "_" + fraction);
 }
 
-std::vector<double> hypergeometric_probabilities(int n_majority, int n_minority, int n_hired) {
+static std::vector<double> hypergeometric_unguarded(int n_majority, int n_minority, int n_hired) {
   std::vector<double> d;
   if (valid_counts(n_majority, n_minority, n_hired)) {
     fill_hypergeometric(n_majority, n_minority, n_hired, d);
@@ -274,7 +283,7 @@ std::vector<double> hypergeometric_probabilities(int n_majority, int n_minority,
   return d;
 }
 
-std::vector<double> fisher_p_values(int n_majority, int n_minority, int n_hired) {
+static std::vector<double> fisher_p_values_unguarded(int n_majority, int n_minority, int n_hired) {
   std::vector<double> p;
   if (!valid_counts(n_majority, n_minority, n_hired)) return p;
   const FisherTest test(n_majority, n_minority, n_hired);
@@ -284,7 +293,7 @@ std::vector<double> fisher_p_values(int n_majority, int n_minority, int n_hired)
   return p;
 }
 
-Outcome<Rates> compute_rates(const RatesRequest& request) {
+static Outcome<Rates> compute_rates_unguarded(const RatesRequest& request) {
   if (auto error = check_request(request)) return {std::nullopt, std::move(*error)};
 
   Rates rates;
@@ -417,8 +426,10 @@ std::optional<double> impact_ratio(int n_minority_hired, int n_majority_hired, i
          static_cast<double>(std::int64_t{n_majority_hired} * n_minority);
 }
 
-Outcome<PopulationValues> population_values(double majority_share, double hired_share,
-                                            const Survival& majority, const Survival& minority) {
+static Outcome<PopulationValues> population_values_unguarded(double majority_share,
+                                                             double hired_share,
+                                                             const Survival& majority,
+                                                             const Survival& minority) {
   using Result = Outcome<PopulationValues>;
   if (!(majority_share > 0.0 && majority_share < 1.0)) {
     return Result{std::nullopt, "the majority share must lie strictly between 0 and 1"};
@@ -479,8 +490,8 @@ Outcome<PopulationValues> population_values(double majority_share, double hired_
   return {v, {}};
 }
 
-Outcome<PopulationValues> unscreened_population_values(double majority_share, double hired_share,
-                                                       double d) {
+static Outcome<PopulationValues> unscreened_unguarded(double majority_share, double hired_share,
+                                                      double d) {
   if (!std::isfinite(d)) return {std::nullopt, "the mean difference d must be finite"};
   // 1 - Phi(z) = erfc(z / sqrt 2) / 2 keeps its relative precision in the upper tail, where a
   // small hired share puts the cutoff.
@@ -489,6 +500,47 @@ Outcome<PopulationValues> unscreened_population_values(double majority_share, do
   };
   return population_values(
       majority_share, hired_share, [&](double x) { return survival(x - d); }, survival);
+}
+
+Outcome<Threshold> parse_threshold(std::string_view text) {
+  return guarded([&] { return parse_threshold_unguarded(text); },
+                 Outcome<Threshold>{std::nullopt, kNoMemory});
+}
+
+std::string threshold_suffix(const Threshold& threshold) {
+  return guarded([&] { return threshold_suffix_unguarded(threshold); }, std::string());
+}
+
+std::string quantile_suffix(double level) {
+  return guarded([&] { return quantile_suffix_unguarded(level); }, std::string());
+}
+
+std::vector<double> hypergeometric_probabilities(int n_majority, int n_minority, int n_hired) {
+  return guarded([&] { return hypergeometric_unguarded(n_majority, n_minority, n_hired); },
+                 std::vector<double>());
+}
+
+std::vector<double> fisher_p_values(int n_majority, int n_minority, int n_hired) {
+  return guarded([&] { return fisher_p_values_unguarded(n_majority, n_minority, n_hired); },
+                 std::vector<double>());
+}
+
+Outcome<Rates> compute_rates(const RatesRequest& request) {
+  return guarded([&] { return compute_rates_unguarded(request); },
+                 Outcome<Rates>{std::nullopt, kNoMemory});
+}
+
+Outcome<PopulationValues> population_values(double majority_share, double hired_share,
+                                            const Survival& majority, const Survival& minority) {
+  return guarded(
+      [&] { return population_values_unguarded(majority_share, hired_share, majority, minority); },
+      Outcome<PopulationValues>{std::nullopt, "not enough memory, or a survival function failed"});
+}
+
+Outcome<PopulationValues> unscreened_population_values(double majority_share, double hired_share,
+                                                       double d) {
+  return guarded([&] { return unscreened_unguarded(majority_share, hired_share, d); },
+                 Outcome<PopulationValues>{std::nullopt, kNoMemory});
 }
 
 }  // namespace tarven

@@ -94,6 +94,7 @@ double minority_normaliser(PairState& s) {
 double fun(double x, PairState& s) {
   const Population& p = *s.population;
   if (x <= p.window.low) return 0.0;
+  if (s.heartbeat != nullptr) s.heartbeat->beat();
   if (s.cancel != nullptr && s.cancel->load(std::memory_order_relaxed)) [[unlikely]]
     return 0.0;
 

@@ -26,6 +26,15 @@ struct MinorityNormaliser {
   double value = 0.0;
 };
 
+// Something that wants a sign of life now and then from a long computation.
+class Heartbeat {
+ public:
+  virtual void beat() = 0;
+
+ protected:
+  ~Heartbeat() = default;
+};
+
 struct PairState {
   PairState(const Population& p, DiagnosticSink& sink) : population(&p), diagnostics(&sink) {}
   PairState(const PairState&) = delete;
@@ -51,6 +60,10 @@ struct PairState {
   // or a worker's pair is not needed): fun then returns 0 at once, so the outer integration ends
   // quickly with a meaningless result that the caller discards.
   const std::atomic<bool>* cancel = nullptr;
+  // Told of every outer integrand call made with this state, on the thread that owns it, so that
+  // an integral that runs long can still report progress and notice a cancellation; nullptr for
+  // none.
+  Heartbeat* heartbeat = nullptr;
 };
 
 }  // namespace tarven::model

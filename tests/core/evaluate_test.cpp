@@ -12,6 +12,8 @@
 #include <thread>
 #include <variant>
 
+#include "core/seams.h"
+
 namespace tarven {
 namespace {
 
@@ -80,17 +82,23 @@ class CapturedFd {
   int saved_;
 };
 
-Options stopping_at_pair(int k) {
-  Options o;
-  o.testing.outer_ier = [k](int pair, double, double) { return pair == k ? 6 : 0; };
-  return o;
+// The nested evaluation, with the library stopping it at pair k.
+Result stopped_at_pair(const Problem& p, int k) {
+  core::Seams seams;
+  seams.outer_ier = [k](int pair, double, double) { return pair == k ? 6 : 0; };
+  const core::ScopedSeams scoped(std::move(seams));
+  return evaluate(p, Options::nested());
+}
+
+Result nested(const Problem& p) {
+  return evaluate(p, Options::nested());
 }
 
 TEST(Evaluate, NeverWritesToTheStandardStreams) {
   CapturedFd out(STDOUT_FILENO);
   CapturedFd err(STDERR_FILENO);
-  const Result noisy = evaluate(kNoisy);
-  const Result stopped = evaluate(kTypical, stopping_at_pair(2));
+  const Result noisy = nested(kNoisy);
+  const Result stopped = stopped_at_pair(kTypical, 2);
   const std::string out_text = out.text();
   const std::string err_text = err.text();
   EXPECT_EQ(out_text, "");
@@ -101,7 +109,7 @@ TEST(Evaluate, NeverWritesToTheStandardStreams) {
 }
 
 TEST(Evaluate, PrintLimitCountsPerMessageAndEvaluation) {
-  const Result r = evaluate(kNoisy);
+  const Result r = nested(kNoisy);
   ASSERT_EQ(r.status, Status::kOk);
   int printed = 0;
   int suppressed = 0;
@@ -118,7 +126,7 @@ TEST(Evaluate, PrintLimitCountsPerMessageAndEvaluation) {
 }
 
 TEST(Evaluate, ANumericalStopEndsTheEvaluationAndTheNextOneStartsAfresh) {
-  const Result stopped = evaluate(kNoisy, stopping_at_pair(2));
+  const Result stopped = stopped_at_pair(kNoisy, 2);
   ASSERT_EQ(stopped.status, Status::kNumericalStop);
   EXPECT_EQ(stopped.stop.routine, "DQAG");
   EXPECT_EQ(stopped.stop.error_number, 6);
@@ -133,20 +141,20 @@ TEST(Evaluate, ANumericalStopEndsTheEvaluationAndTheNextOneStartsAfresh) {
 
   // The same process, a fresh evaluation: its first diagnostics are printed again, and it gives
   // what it gives alone.
-  const Result after = evaluate(kNoisy);
+  const Result after = nested(kNoisy);
   ASSERT_FALSE(after.diagnostics.empty());
   EXPECT_FALSE(after.diagnostics.front().suppressed);
-  expect_same(after, evaluate(kNoisy, Options::reference()));
+  expect_same(after, evaluate(kNoisy, Options::nested_straightforward()));
 }
 
 TEST(Evaluate, SideBySideOnTwoThreadsEachGivesWhatItGivesAlone) {
   const Problem larger = make(40, 30, 12, 0.8, 0.5, 0.3);
-  const Result alone_a = evaluate(kNoisy);
-  const Result alone_b = evaluate(larger);
+  const Result alone_a = nested(kNoisy);
+  const Result alone_b = nested(larger);
   Result together_a;
   Result together_b;
-  std::thread first([&] { together_a = evaluate(kNoisy); });
-  std::thread second([&] { together_b = evaluate(larger); });
+  std::thread first([&] { together_a = nested(kNoisy); });
+  std::thread second([&] { together_b = nested(larger); });
   first.join();
   second.join();
   expect_same(together_a, alone_a);
@@ -155,10 +163,10 @@ TEST(Evaluate, SideBySideOnTwoThreadsEachGivesWhatItGivesAlone) {
 
 TEST(Evaluate, ReferenceAndFastPresetsAgreeToTheBit) {
   const Problem p = make(30, 20, 8, -1.5, -0.6, 0.05);
-  expect_same(evaluate(p, Options::reference()), evaluate(p, Options::fast()));
-  Options two = Options::fast();
+  expect_same(evaluate(p, Options::nested_straightforward()), evaluate(p, Options::nested()));
+  Options two = Options::nested();
   two.threads = 2;
-  expect_same(evaluate(p, Options::reference()), evaluate(p, two));
+  expect_same(evaluate(p, Options::nested_straightforward()), evaluate(p, two));
 }
 
 TEST(Evaluate, ObserverSeesEveryPairAndDiagnosticInOrder) {
@@ -173,16 +181,16 @@ TEST(Evaluate, ObserverSeesEveryPairAndDiagnosticInOrder) {
     void diagnostic(const Diagnostic&) override { events += "d"; }
     std::string events;
   } recorder;
-  const Result r = evaluate(kTypical, Options::fast(), &recorder);
+  const Result r = evaluate(kTypical, Options::nested(), &recorder);
   EXPECT_EQ(recorder.events, "mws3ppp");
   EXPECT_EQ(r.pairs.size(), 3u);
   EXPECT_EQ(r.distribution.size(), 4u);
 }
 
 TEST(Evaluate, AnAbandonmentSaysWhereAndAfterHowManyAttempts) {
-  Options o = Options::reference();
-  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? 1.5 : r; };
-  const Result r = evaluate(kTypical, o);
+  const core::ScopedSeams seams(
+      {.adjust_result = [](int k, double, double, double r) { return k == 2 ? 1.5 : r; }});
+  const Result r = evaluate(kTypical, Options::nested_straightforward());
   ASSERT_EQ(r.status, Status::kAbandoned);
   EXPECT_EQ(r.abandonment.minority_hires, 1);
   EXPECT_EQ(r.abandonment.attempts, 25);
@@ -203,7 +211,7 @@ TEST(Evaluate, ACancelledEvaluationEndsAfterThePairUnderWay) {
     void pair(const PairResult&) override { flag = true; }
     std::atomic<bool>& flag;
   } observer(cancel);
-  Options o = Options::fast();
+  Options o = Options::nested();
   o.cancel = &cancel;
   const Result r = evaluate(make(40, 30, 12, 0.8, 0.5, 0.3), o, &observer);
   EXPECT_EQ(r.status, Status::kCancelled);
@@ -222,7 +230,7 @@ namespace tarven {
 namespace {
 
 Options single_engine(int threads) {
-  Options o = Options::fast();
+  Options o = Options::nested();
   o.engine = Engine::kSingle;
   o.threads = threads;
   return o;
@@ -233,7 +241,7 @@ TEST(Evaluate, TheTwoEnginesAgreeWhereTheNestedOneIsReliable) {
   for (const Problem& p :
        {kTypical, make(40, 30, 12, 0.8, 0.5, 0.3), make(50, 30, 20, 0.6, 0.3, 0.4),
         make(100, 50, 30, 0.0, 0.99, 0.01), make(60, 30, 10, -0.5, -0.9, 0.9)}) {
-    const Result nested = evaluate(p);
+    const Result nested = evaluate(p, Options::nested());
     const Result single = evaluate(p, single_engine(1));
     ASSERT_EQ(nested.status, Status::kOk);
     ASSERT_EQ(single.status, Status::kOk);
@@ -281,7 +289,7 @@ TEST(Evaluate, FarApartGroupsGetAWindowThatFollowsThemAndNeverAbandon) {
                            make(200, 160, 1, 2.0, 0.5, 0.2), make(200, 160, 1, 4.0, 0.5, 0.2),
                            make(200, 160, 1, 8.0, 0.5, 0.2)}) {
     SCOPED_TRACE(::testing::Message() << p.n_hired() << " hired, d " << p.d());
-    const Result nested = evaluate(p);
+    const Result nested = evaluate(p, Options::nested());
     ASSERT_EQ(nested.status, Status::kOk);
     EXPECT_EQ(nested.window.moved, nested.window_probability > 1e-5);
     if (nested.window.moved) {
@@ -299,10 +307,15 @@ TEST(Evaluate, FarApartGroupsGetAWindowThatFollowsThemAndNeverAbandon) {
 }
 
 TEST(Evaluate, APairValueThatTheExactEngineContradictsIsReported) {
-  Options o = Options::fast();
-  // Pair 2 of the typical problem off by 3e-5: more than the window can explain.
-  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 3e-5 : r; };
-  const Result r = evaluate(kTypical, o);
+  Options o = Options::nested();
+  // Pair 2 of the typical problem off by `by`.
+  auto off_by = [&](double by) {
+    const core::ScopedSeams seams(
+        {.adjust_result = [by](int k, double, double, double r) { return k == 2 ? r + by : r; }});
+    return evaluate(kTypical, o);
+  };
+  // 3e-5: more than the window can explain.
+  const Result r = off_by(3e-5);
   ASSERT_EQ(r.status, Status::kOk);
   ASSERT_EQ(r.discrepancies.size(), 1u);
   const PairDiscrepancy& d = r.discrepancies[0];
@@ -312,11 +325,9 @@ TEST(Evaluate, APairValueThatTheExactEngineContradictsIsReported) {
   EXPECT_NEAR(d.difference, 3e-5, 1e-8);
   EXPECT_EQ(d.nested, r.pairs[1].stored);
   // 1e-5 off is within what the window may explain: no report.
-  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 1e-5 : r; };
-  EXPECT_TRUE(evaluate(kTypical, o).discrepancies.empty());
+  EXPECT_TRUE(off_by(1e-5).discrepancies.empty());
   o.check_pairs = false;
-  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 1e-3 : r; };
-  EXPECT_TRUE(evaluate(kTypical, o).discrepancies.empty());
+  EXPECT_TRUE(off_by(1e-3).discrepancies.empty());
 }
 
 }  // namespace

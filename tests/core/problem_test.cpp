@@ -68,5 +68,73 @@ TEST(ProblemFactory, AcceptedProblemCarriesItsCutoff) {
   EXPECT_EQ(std::get<Problem>(Problem::make(10, 7, 4, 0.5, 0.3, 0.5)).cutoff(), 0.0);
 }
 
+// Shares are how researchers think; counts are what the problem holds. A share must give a whole
+// number of applicants, and each size is given one way only.
+TEST(ProblemInputs, SharesGiveTheSameProblemAsCountsOrAreRefusedWithTheCountTheyGive) {
+  auto inputs = [](std::optional<double> majority, std::optional<double> minority,
+                   std::optional<double> share, std::optional<double> hired,
+                   std::optional<double> ratio, double n_total = 100) {
+    ScenarioInputs in;
+    in.n_total = n_total;
+    in.n_majority = majority;
+    in.n_minority = minority;
+    in.minority_share = share;
+    in.n_hired = hired;
+    in.selection_ratio = ratio;
+    in.d = 0.5;
+    in.rho = 0.3;
+    in.retention = 0.6;
+    return problem_from(in);
+  };
+  const std::nullopt_t no = std::nullopt;
+  for (const auto& made : {inputs(70, no, no, 20, no), inputs(no, 30, no, no, 0.2),
+                           inputs(no, no, 0.3, 20, no), inputs(no, no, 0.3, no, 0.2)}) {
+    const Problem* p = std::get_if<Problem>(&made);
+    ASSERT_NE(p, nullptr) << std::get<InputsError>(made).message;
+    EXPECT_EQ(p->n_majority(), 70);
+    EXPECT_EQ(p->n_hired(), 20);
+  }
+  // 0.3 of a million is 300000.00000000006 in doubles: within the tolerance of a whole number.
+  EXPECT_TRUE(std::holds_alternative<Problem>(inputs(no, no, 0.3, no, 0.001, 1e6)));
+
+  struct Refusal {
+    std::variant<Problem, InputsError> made;
+    std::vector<std::string> fields;
+    std::string message;
+  };
+  const std::vector<Refusal> refusals = {
+      {inputs(no, no, 0.333, 20, no),
+       {"n_total", "minority_share"},
+       "n_total × minority_share = 33.3: not a whole number of applicants"},
+      {inputs(70, no, no, no, 0.125),
+       {"n_total", "selection_ratio"},
+       "n_total × selection_ratio = 12.5: not a whole number of applicants"},
+      {inputs(70, no, 0.3, 20, no),
+       {"n_majority", "minority_share"},
+       "n_majority and minority_share are given: give only one of n_majority, n_minority or "
+       "minority_share"},
+      {inputs(no, no, no, 20, no),
+       {"n_majority"},
+       "n_majority: missing (or give n_minority or minority_share)"},
+      {inputs(70, no, no, 20, 0.2),
+       {"n_hired", "selection_ratio"},
+       "n_hired and selection_ratio are given: give only one of n_hired or selection_ratio"},
+      {inputs(no, 0, no, 20, no),
+       {"n_minority"},
+       "n_minority = 0: must be from 1 to 99, so that both groups have applicants"},
+      {inputs(no, no, 1.0, 20, no),
+       {"minority_share"},
+       "minority_share = 1: must lie above 0 and below 1"},
+      {inputs(70.5, no, no, 20, no), {"n_majority"}, "n_majority = 70.5: not a whole number"},
+      {inputs(70, no, no, 101, no), {"n_hired"}, "n_hired = 101: must be from 1 to 100"},
+  };
+  for (const Refusal& r : refusals) {
+    const InputsError* e = std::get_if<InputsError>(&r.made);
+    ASSERT_NE(e, nullptr) << r.message;
+    EXPECT_EQ(e->message, r.message);
+    EXPECT_EQ(e->fields, r.fields) << r.message;
+  }
+}
+
 }  // namespace
 }  // namespace tarven

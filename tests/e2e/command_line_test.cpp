@@ -11,6 +11,7 @@
 
 #include "cli/csv.h"
 #include "plot/subprocess.h"
+#include "tarven/version.h"
 #include "tests/e2e/program_runner.h"
 #include "tests/test_files.h"
 
@@ -38,7 +39,7 @@ TEST(CommandLine, HelpVersionAndUsageErrorsAsOnAnyTool) {
   }
   const auto version = tarven({"--version"});
   EXPECT_EQ(version.exit_code, 0);
-  EXPECT_EQ(version.out, "tarven 1.0.0\n");
+  EXPECT_EQ(version.out, std::string("tarven ") + TARVEN_VERSION_STRING + "\n");
 
   EXPECT_EQ(tarven({"grid", "x.csv", "--no-such-flag"}).exit_code, 2);
   EXPECT_EQ(tarven({"run", "--n-total", "10"}).exit_code, 2);  // the other fields are missing
@@ -48,6 +49,13 @@ TEST(CommandLine, HelpVersionAndUsageErrorsAsOnAnyTool) {
   EXPECT_NE(refused.err.find("n_hired = 11: must be from 1 to 10"), std::string::npos)
       << refused.err;
   EXPECT_EQ(tarven({"grid", "/no/such/file.csv"}).exit_code, 2);
+  // An engine's name is one of the library's words, never a silent default.
+  const auto engine = tarven({"run", "--n-total", "10", "--n-majority", "7", "--n-hired", "4",
+                              "--d", "0", "--rho", "0", "--retention", "0.5", "--engine", "foo"});
+  EXPECT_EQ(engine.exit_code, 2);
+  EXPECT_NE(engine.err.find("\"foo\" is not an engine: use single (the default) or nested"),
+            std::string::npos)
+      << engine.err;
 }
 
 double number(const std::string& text) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "engine/nested/tolerances.h"
+
 namespace tarven::engine::nested {
 
 namespace {
@@ -12,8 +14,6 @@ namespace {
 constexpr double kSaturation = 1e-6;
 // An integral above 1 by no more than this is rounding in the integrator and is taken as 1.
 constexpr double kCapTolerance = 5e-5;
-// A cumulative value that drops by this much or more below its predecessor was integrated badly.
-constexpr double kFallTolerance = 4e-5;
 // Narrower attempts allowed after a value above 1 and after a fall. A fall may go on to the
 // narrowest interval [-3.0, 3.0]; a value above 1 gives up at [-4.0, 4.0].
 constexpr int kAboveOneRetries = 25;

@@ -15,10 +15,11 @@ namespace {
 class SerialPairSource final : public PairSource {
  public:
   SerialPairSource(const model::Population& population, model::DistMemo* memo,
-                   model::DiagnosticSink& sink, const std::atomic<bool>* cancel)
-      : state_(population, sink) {
+                   NestedListener& listener)
+      : state_(population, listener) {
     state_.memo = memo;
-    state_.cancel = cancel;
+    state_.cancel = listener.stop_flag();
+    state_.heartbeat = &listener;
   }
   PairAttempt attempt(int /*k*/, int i, int j, double a, double b) override {
     state_.jorder = j;
@@ -70,15 +71,13 @@ Enumeration evaluate_pairs_nested(const model::Population& population,
   std::unique_ptr<PairSource> source;
   if (settings.threads > 1 && plan.npair > 1) {
     try {
-      source = std::make_unique<ParallelPairSource>(population, memo.get(), listener,
-                                                    listener.stop_flag(), plan, settings.threads);
+      source = std::make_unique<ParallelPairSource>(population, memo.get(), listener, plan,
+                                                    settings.threads);
     } catch (const std::system_error&) {
       // Not a single worker thread could be started: the serial evaluation gives the same bits.
     }
   }
-  if (!source)
-    source =
-        std::make_unique<SerialPairSource>(population, memo.get(), listener, listener.stop_flag());
+  if (!source) source = std::make_unique<SerialPairSource>(population, memo.get(), listener);
   HookedPairSource hooked(*source, settings, listener);
   return enumerate_pairs(plan, population.window, hooked, listener);
 }

@@ -1,6 +1,7 @@
 #include "engine/nested/parallel_pair_source.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <system_error>
 #include <utility>
@@ -8,13 +9,19 @@
 #include "model/integrands.h"
 
 namespace tarven::engine::nested {
+namespace {
+
+constexpr std::chrono::milliseconds kBeatInterval{25};
+
+}  // namespace
 
 ParallelPairSource::ParallelPairSource(const model::Population& population, model::DistMemo* memo,
-                                       model::DiagnosticSink& sink, const std::atomic<bool>* cancel,
-                                       const model::PairPlan& plan, int threads)
-    : sink_(sink), plan_(plan), caller_(population, sink), outer_work_(kOuterLimit) {
+                                       NestedListener& listener, const model::PairPlan& plan,
+                                       int threads)
+    : listener_(listener), plan_(plan), caller_(population, listener), outer_work_(kOuterLimit) {
   caller_.memo = memo;
-  caller_.cancel = cancel;
+  caller_.cancel = listener.stop_flag();
+  caller_.heartbeat = &listener;
   jobs_.resize(static_cast<std::size_t>(plan_.npair) + 1);
 
   const int count = std::max(threads, 1);
@@ -122,10 +129,17 @@ PairAttempt ParallelPairSource::attempt(int k, int i, int j, double a, double b)
     Job& job = jobs_[static_cast<std::size_t>(k)];
     std::unique_lock lock(mutex_);
     if (!job.replayed && !stopping_) {
-      job_done_.wait(lock, [&] { return job.ready; });
+      // Waits in short slices, so that the heartbeat goes on and a stop is noticed at once; the
+      // result of a stopped evaluation is thrown away unseen.
+      while (!job_done_.wait_for(lock, kBeatInterval, [&] { return job.ready; })) {
+        lock.unlock();
+        listener_.beat();
+        if (listener_.stopped()) return PairAttempt{};
+        lock.lock();
+      }
       job.replayed = true;
       lock.unlock();
-      job.events.replay(sink_);
+      job.events.replay(listener_);
       return job.result;
     }
   }

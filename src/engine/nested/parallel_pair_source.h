@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/nested/enumeration.h"
+#include "engine/nested/nested_engine.h"
 #include "model/diagnostics.h"
 #include "model/pair_plan.h"
 #include "model/pair_state.h"
@@ -43,11 +44,11 @@ class RecordingSink final : public model::DiagnosticSink {
 
 class ParallelPairSource final : public PairSource {
  public:
-  // `sink` receives what is handed on, and the retries' own reports; `cancel` stops the retries'
-  // integrations (the evaluation's stop). Starts `threads` workers (at least 1) at once.
+  // `listener` receives what is handed on and the retries' own reports; its stop flag stops the
+  // retries' integrations and the waits for the workers, its heartbeat beats while the calling
+  // thread integrates or waits. Starts `threads` workers (at least 1) at once.
   ParallelPairSource(const model::Population& population, model::DistMemo* memo,
-                     model::DiagnosticSink& sink, const std::atomic<bool>* cancel,
-                     const model::PairPlan& plan, int threads);
+                     NestedListener& listener, const model::PairPlan& plan, int threads);
   ~ParallelPairSource() override;
   ParallelPairSource(const ParallelPairSource&) = delete;
   ParallelPairSource& operator=(const ParallelPairSource&) = delete;
@@ -85,7 +86,7 @@ class ParallelPairSource final : public PairSource {
   void warm(Worker& worker, int k);
   void stop();
 
-  model::DiagnosticSink& sink_;
+  NestedListener& listener_;
   model::PairPlan plan_;
   Discarding discarding_;
   std::vector<double> warm_nodes_;  // where the outer integrand of a pair will be asked

@@ -4,6 +4,8 @@
 // pairs are independent, so the values do not depend on the number of threads.
 
 #include <atomic>
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "engine/single/single_engine.h"
@@ -16,8 +18,14 @@ struct SingleEnumeration {
   bool cancelled = false;         // `cancel` was set: the values are incomplete
 };
 
-// `cancel` (may be nullptr) is looked at between pairs.
+// Called on the calling thread between the pairs it computes itself, about every 0.1 s, and once
+// more when every pair is done: how many pairs are done, and the values of the longest run of
+// pairs from the first that are all done (final; the others are still being computed).
+using PairProgress = std::function<void(int done, std::span<const PairValue> first_done)>;
+
+// `cancel` (may be nullptr) is looked at between pairs; `progress` may be empty.
 SingleEnumeration evaluate_pairs_single(const SingleProblem& problem, const model::PairPlan& plan,
-                                        int threads, const std::atomic<bool>* cancel);
+                                        int threads, const std::atomic<bool>* cancel,
+                                        const PairProgress& progress = {});
 
 }  // namespace tarven::engine::single

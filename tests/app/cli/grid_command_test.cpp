@@ -70,11 +70,12 @@ TEST_F(GridFiles, BadRowsAreReportedInPlaceAndTheOthersStillRun) {
       "last,12,6,4,0,0.2,0.5,v\n",
       "out.csv");
   // The fourth row's evaluation gives up, as an abandoned evaluation does.
-  s.evaluate = [](const ScenarioInput& in, const Questions& q, const std::atomic<bool>* cancel) {
+  s.evaluate = [](const ScenarioInput& in, const CommandQuestions& q,
+                  const std::atomic<bool>* cancel) {
     ScenarioOutcome out = evaluate_scenario(in, q, cancel);
     if (in.id == "abandon") {
-      out.status = ScenarioStatus::kAbandoned;
-      out.error = "no acceptable probability";
+      out.analysis.status = AnalysisStatus::kAbandoned;
+      out.analysis.message = "no acceptable probability";
     }
     return out;
   };
@@ -84,15 +85,17 @@ TEST_F(GridFiles, BadRowsAreReportedInPlaceAndTheOthersStillRun) {
   EXPECT_TRUE(lines[0].starts_with("scenario_id,cond,n_total,n_majority,n_minority,n_hired,"));
   const char* const expected[] = {"first,x,",   "missing,y,", "range,z,",
                                   "abandon,w,", "short,,",    "last,v,"};
-  const char* const status[] = {
-      ",ok,NA,", ",invalid,n_hired: missing,", ",invalid,", ",abandoned,", ",invalid,", ",ok,NA,"};
+  const char* const status[] = {",ok,NA,",   ",invalid,n_hired: missing (or give selection_ratio),",
+                                ",invalid,", ",abandoned,",
+                                ",invalid,", ",ok,NA,"};
   for (std::size_t r = 0; r < 6; ++r) {
     EXPECT_TRUE(lines[r + 1].starts_with(expected[r])) << lines[r + 1];
     EXPECT_NE(lines[r + 1].find(status[r]), std::string::npos) << lines[r + 1];
   }
   // An invalid row echoes its fields as given and has no results.
-  EXPECT_TRUE(lines[3].starts_with("range,z,10,7,NA,4,0.5,1.5,0.6,NA,single,invalid,")) << lines[3];
-  EXPECT_TRUE(lines[3].ends_with(",NA,NA,NA,NA,NA,NA,1.0.0")) << lines[3];
+  EXPECT_TRUE(lines[3].starts_with("range,z,10,7,NA,4,0.5,1.5,0.6,NA,single,0.05,invalid,"))
+      << lines[3];
+  EXPECT_TRUE(lines[3].ends_with(std::string(",NA,NA,NA,NA,NA,NA,") + version())) << lines[3];
   // The first and the last row agree with a grid of themselves alone.
   GridSettings alone = settings(
       "scenario_id,n_total,n_majority,n_hired,d,rho,retention,cond\nfirst,10,7,4,0.5,0.3,0.6,x\n",
@@ -141,7 +144,8 @@ TEST_F(GridFiles, AnInterruptedGridResumesToTheSameFile) {
   // An interrupt arrives while the third scenario is evaluated: the first two are complete lines.
   GridSettings cut = settings(kScenarios, "cut.csv");
   cut.distribution = path("cut-dist.csv");
-  cut.evaluate = [](const ScenarioInput& in, const Questions& q, const std::atomic<bool>* cancel) {
+  cut.evaluate = [](const ScenarioInput& in, const CommandQuestions& q,
+                    const std::atomic<bool>* cancel) {
     if (in.id == "3") std::raise(SIGINT);
     return evaluate_scenario(in, q, cancel);
   };

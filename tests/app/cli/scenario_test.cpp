@@ -51,8 +51,8 @@ TEST(ScenarioRates, WithoutGroupDifferenceEveryRateIsAHypergeometricSum) {
     const ScenarioOutcome out = evaluate_scenario(
         input(std::to_string(c.ntot), std::to_string(c.nmaj), std::to_string(c.nsel), "0",
               std::to_string(c.rho), std::to_string(c.retention)),
-        Questions{}, nullptr);
-    ASSERT_EQ(out.status, ScenarioStatus::kOk) << out.error;
+        CommandQuestions{}, nullptr);
+    ASSERT_EQ(out.analysis.status, AnalysisStatus::kOk) << out.error();
     int low = 0;
     const std::vector<long double> p = hypergeometric(c.nmaj, nmin, c.nsel, low);
 
@@ -70,7 +70,7 @@ TEST(ScenarioRates, WithoutGroupDifferenceEveryRateIsAHypergeometricSum) {
     }
     // The nested evaluation is exact to about 1e-9 on these problems.
     constexpr double kTolerance = 2e-7;
-    const Rates& r = out.rates;
+    const Rates& r = out.analysis.rates;
     EXPECT_NEAR(r.n_minority_hired_mean, static_cast<double>(mean_hired), kTolerance * c.nsel);
     EXPECT_NEAR(r.sr_minority_mean, static_cast<double>(c.nsel) / c.ntot, kTolerance);
     EXPECT_NEAR(*r.ai_mean, static_cast<double>(ai_sum / defined), kTolerance * 10);
@@ -93,17 +93,17 @@ TEST(ScenarioRates, WithoutGroupDifferenceEveryRateIsAHypergeometricSum) {
 
 TEST(ScenarioRates, TheFourFifthsExampleToFourDecimals) {
   const ScenarioOutcome out =
-      evaluate_scenario(input("100", "80", "18", "0", "0.5", "0.5"), Questions{}, nullptr);
-  ASSERT_EQ(out.status, ScenarioStatus::kOk);
-  EXPECT_NEAR(out.rates.thresholds[0].p_ai_lt, 0.2448, 5e-5);
+      evaluate_scenario(input("100", "80", "18", "0", "0.5", "0.5"), CommandQuestions{}, nullptr);
+  ASSERT_EQ(out.analysis.status, AnalysisStatus::kOk);
+  EXPECT_NEAR(out.analysis.rates.thresholds[0].p_ai_lt, 0.2448, 5e-5);
 }
 
 TEST(ScenarioRates, TheWrittenImpactRatioComparesAsTheThresholdRuleDoes) {
   // A script filtering the distribution file on ai < 0.8 must find p_ai_lt_0_80; the split of 10
   // of 60 against 50 of 240 is where a quotient of rounded rates would say otherwise.
   const ScenarioOutcome out =
-      evaluate_scenario(input("300", "240", "60", "0", "0.2", "0.4"), Questions{}, nullptr);
-  ASSERT_EQ(out.status, ScenarioStatus::kOk);
+      evaluate_scenario(input("300", "240", "60", "0", "0.2", "0.4"), CommandQuestions{}, nullptr);
+  ASSERT_EQ(out.analysis.status, AnalysisStatus::kOk);
   std::istringstream lines(distribution_lines(ScenarioInput{}, out));
   std::string line;
   int rows = 0;
@@ -121,7 +121,7 @@ TEST(ScenarioRates, TheWrittenImpactRatioComparesAsTheThresholdRuleDoes) {
     if (std::stod(f[5]) < 0.8) below += std::stod(f[6]);
   }
   EXPECT_EQ(rows, 61);
-  EXPECT_DOUBLE_EQ(below, out.rates.thresholds[0].p_ai_lt);
+  EXPECT_DOUBLE_EQ(below, out.analysis.rates.thresholds[0].p_ai_lt);
 }
 
 TEST(ScenarioInputs, EachRefusalNamesItsField) {
@@ -134,7 +134,7 @@ TEST(ScenarioInputs, EachRefusalNamesItsField) {
   EXPECT_EQ(error(input("10", "7", "four", "0.5", "0.3", "0.6")),
             "n_hired: \"four\" is not a number");
   EXPECT_EQ(error(input("10", "7.5", "4", "0.5", "0.3", "0.6")),
-            "n_majority: \"7.5\" is not a whole number");
+            "n_majority = 7.5: not a whole number");
   EXPECT_EQ(error(input("10", "7", "4", "0.5", "1.3", "0.6")),
             "rho = 1.3: must lie between -0.999 and 0.999");
   // Whole numbers in any number form are counts.

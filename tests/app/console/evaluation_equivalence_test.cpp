@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console/report_body.h"
+#include "core/seams.h"
 #include "numlib/messages.h"
 
 namespace tarven::console {
@@ -53,11 +54,9 @@ Printed print(const Problem& p, const Options& options) {
   return Printed{console.lines(), report.lines(), messages.text()};
 }
 
-Options options(int threads, bool memoise,
-                std::function<double(int, double, double, double)> adjust = {}) {
-  Options o = memoise ? Options::fast() : Options::reference();
+Options options(int threads, bool memoise) {
+  Options o = memoise ? Options::nested() : Options::nested_straightforward();
   o.threads = threads;
-  o.testing.adjust_result = std::move(adjust);
   return o;
 }
 
@@ -73,10 +72,11 @@ const std::vector<Mode> kEveryFastMode = {
 Printed expect_same_output(const Problem& p,
                            const std::function<double(int, double, double, double)>& adjust = {},
                            const std::vector<Mode>& modes = kEveryFastMode) {
-  const Printed serial = print(p, options(1, false, adjust));
+  const core::ScopedSeams seams({.adjust_result = adjust});
+  const Printed serial = print(p, options(1, false));
   for (const Mode& mode : modes) {
     SCOPED_TRACE(mode.name);
-    const Printed fast = print(p, options(mode.threads, true, adjust));
+    const Printed fast = print(p, options(mode.threads, true));
     EXPECT_EQ(fast.console, serial.console);
     EXPECT_EQ(fast.report, serial.report);
     EXPECT_EQ(fast.standard_error, serial.standard_error);

@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/seams.h"
 #include "tarven/evaluate.h"
 
 namespace tarven::console {
@@ -13,10 +14,10 @@ namespace {
 
 TEST(LibraryMessages, AStoppedRunEndsWithASummaryOfEveryMessageAndItsCount) {
   // Dozens of warnings of dist, then a stop in the second pair's outer integration.
-  Options stop = Options::reference();
-  stop.testing.outer_ier = [](int k, double, double) { return k == 2 ? 6 : 0; };
+  const core::ScopedSeams seams(
+      {.outer_ier = [](int k, double, double) { return k == 2 ? 6 : 0; }});
   const Problem p = std::get<Problem>(Problem::make(4, 2, 2, -3.0, 0.9, 0.02));
-  const Result r = evaluate(p, stop);
+  const Result r = evaluate(p, Options::nested_straightforward());
   ASSERT_EQ(r.status, Status::kNumericalStop);
   const std::string summary = library_summary(r);
   std::vector<std::string> lines;

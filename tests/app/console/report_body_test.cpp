@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/distribution.h"
+#include "core/seams.h"
 #include "core/summary.h"
 #include "tests/app/console/recording_unit.h"
 
@@ -241,7 +242,7 @@ struct Rendered {
 };
 
 Rendered render_problem(int ntot, int nmaj, int nsel, double es, double rho, double retention,
-                        const Options& options = Options::fast()) {
+                        const Options& options = Options::nested()) {
   Rendered r;
   const Problem p = std::get<Problem>(Problem::make(ntot, nmaj, nsel, es, rho, retention));
   r.result = write_report_body(p, DateTime{2026, 12, 7, 9, 5, 3}, options, r.console, r.report,
@@ -301,9 +302,9 @@ TEST(ReportAgreesWithResult, RowsExpectedValuesAndPercentiles) {
 }
 
 TEST(NumericalStop, TheStoppingMessageIsTheLastThingPrintedAndTheReportEndsThere) {
-  Options stop = Options::fast();
-  stop.testing.outer_ier = [](int k, double, double) { return k == 2 ? 6 : 0; };
-  const Rendered r = render_problem(10, 7, 4, 0.5, 0.3, 0.6, stop);
+  const core::ScopedSeams seams(
+      {.outer_ier = [](int k, double, double) { return k == 2 ? 6 : 0; }});
+  const Rendered r = render_problem(10, 7, 4, 0.5, 0.3, 0.6);
   ASSERT_EQ(r.result.status, Status::kNumericalStop);
   const std::vector<std::string> message = {
       " *** numerical library message from routine DQAG",
@@ -329,9 +330,9 @@ namespace tarven::console {
 namespace {
 
 TEST(PairCheck, AContradictedPairIsNamedOnTheConsoleAndInTheReportAfterTheTable) {
-  Options o = Options::fast();
-  o.testing.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 3e-5 : r; };
-  const Rendered r = render_problem(10, 7, 4, 0.5, 0.3, 0.6, o);
+  const core::ScopedSeams seams(
+      {.adjust_result = [](int k, double, double, double r) { return k == 2 ? r + 3e-5 : r; }});
+  const Rendered r = render_problem(10, 7, 4, 0.5, 0.3, 0.6);
   ASSERT_EQ(r.result.discrepancies.size(), 1u);
   const PairDiscrepancy& d = r.result.discrepancies[0];
   char line[160];
