@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "cli/line_reader.h"
+#include "common/utf8_text.h"
 
 namespace tarven::cli {
 namespace {
@@ -311,12 +312,15 @@ CsvResult<std::int64_t> integer_field(const CsvTable& table, std::size_t row, st
   return {value, std::nullopt};
 }
 
-std::string csv_field(std::string_view field) {
+std::string csv_field(std::string_view given) {
+  // Well-formed UTF-8 in every output, repaired byte by byte as the JSON and HTML writers do.
+  const std::string repaired = common::valid_utf8(given);
+  const std::string_view field = repaired;
   const bool needs_quotes = field.find_first_of(",\"\r\n") != std::string_view::npos ||
                             field.starts_with(' ') || field.starts_with('\t') ||
                             field.ends_with(' ') || field.ends_with('\t') ||
                             field.starts_with(kByteOrderMark);
-  if (!needs_quotes) return std::string(field);
+  if (!needs_quotes) return repaired;
   std::string out = "\"";
   for (const char c : field) {
     if (c == '"') out += '"';

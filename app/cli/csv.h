@@ -121,8 +121,8 @@ CsvResult<std::int64_t> integer_field(const CsvTable& table, std::size_t row, st
 
 // Text that reads back as `field`: quoted, with '"' doubled, when it holds a comma, a quote, a
 // CR or LF, starts or ends with a blank or tab, or starts with a byte-order mark; as it is
-// otherwise. A field with a line break is written for other programs' sake, but this reader
-// refuses it.
+// otherwise. Bytes that are not UTF-8 are replaced, each by U+FFFD, so that what is written is. A
+// field with a line break is written for other programs' sake, but this reader refuses it.
 std::string csv_field(std::string_view field);
 
 // One record without its line end. A record of one empty field is written as "" so that it is not
