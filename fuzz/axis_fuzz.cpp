@@ -1,7 +1,8 @@
 // Arbitrary doubles as the data range of a chart axis: every finite value, the extremes (near the
 // largest double, subnormals near 1e-320) and the non-finite ones. Besides undefined behaviour and
 // sanitizer findings, the run stops on a broken promise of the axis: ticks that are not finite,
-// not increasing or too many, an axis that does not enclose the data, a tick outside it, two
+// not increasing or too many, an axis that does not enclose the data (to a billionth of a step,
+// within which a bound counts as on a tick), a tick outside it, two
 // ticks with one label, a label that does not read back as its tick, or a pixel position that is
 // not finite or lies off the axis.
 #include <cmath>
@@ -43,7 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(std::isfinite(t.lo) && std::isfinite(t.hi) && t.lo < t.hi, "axis ends not finite");
   check(std::isfinite(t.step) && t.step > 0, "step not finite and positive");
   if (std::isfinite(a) && std::isfinite(b)) {
-    check(t.lo <= std::min(a, b) && t.hi >= std::max(a, b), "the axis does not enclose the data");
+    // A bound within a billionth of a step of a tick counts as on it.
+    const double slack = 1e-9 * t.step;
+    check(t.lo <= std::min(a, b) + slack && t.hi >= std::max(a, b) - slack,
+          "the axis does not enclose the data");
   }
   std::set<std::string> labels;
   for (std::size_t i = 0; i < t.values.size(); ++i) {
@@ -56,7 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               label.find("Inf") == std::string::npos,
           "a label that is no number");
     const double back = std::strtod(label.c_str(), nullptr);
-    check(std::fabs(back - v) <= 1e-3 * t.step, "a label that does not read back as its tick");
+    // The label is the tick's exact decimal; the tick is that decimal to the nearest double.
+    const double ulp = std::nextafter(std::fabs(v), HUGE_VAL) - std::fabs(v);
+    check(std::fabs(back - v) <= 1e-3 * t.step + ulp,
+          "a label that does not read back as its tick");
     check(labels.insert(label).second, "two ticks share a label");
   }
 

@@ -12,10 +12,10 @@ namespace tarven::plot {
 namespace {
 
 constexpr double kLargest = std::numeric_limits<double>::max();
-// The finest step an axis takes: a few units in the last place of its largest value (2^-50 of
-// it), and never below a few of the smallest subnormal spacings (2^-1070), so that neighbouring
-// ticks are always distinct numbers.
-constexpr double kRelativeResolution = 0x1p-50;
+// The finest step an axis takes: 2^-40 of its largest value (thousands of units in its last
+// place, so that every tick is a distinct number close to its label: an axis needs no more than
+// twelve significant digits), and never below sixteen of the smallest subnormal spacings.
+constexpr double kRelativeResolution = 0x1p-40;
 constexpr double kAbsoluteResolution = 0x1p-1070;
 // Beyond this many intervals an axis says nothing more.
 constexpr int kMostIntervals = 100;
@@ -36,6 +36,13 @@ double tick_value(long long index, double mantissa, int exponent) {
   if (exponent >= 0) return units * power_of_ten(exponent);
   if (exponent >= -300) return units / power_of_ten(-exponent);
   return units / power_of_ten(-exponent - 300) / 1e300;  // 10^-exponent is past the largest double
+}
+
+// value / (mantissa * 10^exponent): where in steps of the axis the value lies. A step below 10^-300
+// may be subnormal, and so far from exact: there the value is scaled up in two exact-enough steps.
+double in_steps(double value, double mantissa, int exponent) {
+  if (exponent >= -300) return value / tick_value(1, mantissa, exponent);
+  return value * 1e300 * power_of_ten(-exponent - 300) / mantissa;
 }
 
 // a - b without overflow, halved: (a - b) / 2, exact where a - b is.
@@ -86,8 +93,8 @@ Ticks nice_ticks(double lo, double hi, int target_count) {
   ticks.mantissa = mantissa;
   ticks.decimals = std::max(0, -exponent + (mantissa == 2.5 ? 1 : 0));
   // A bound that is a tick up to rounding stays a tick rather than adding one beyond it.
-  auto first = static_cast<long long>(std::floor(lo / ticks.step + 1e-9));
-  auto last = static_cast<long long>(std::ceil(hi / ticks.step - 1e-9));
+  auto first = static_cast<long long>(std::floor(in_steps(lo, mantissa, exponent) + 1e-9));
+  auto last = static_cast<long long>(std::ceil(in_steps(hi, mantissa, exponent) - 1e-9));
   // Ticks past the largest double do not exist: the axis then ends at the data.
   ticks.lo = tick_value(first, mantissa, exponent);
   if (!std::isfinite(ticks.lo)) ticks.lo = lo, ++first;
@@ -102,7 +109,7 @@ std::string tick_label(double value, const Ticks& ticks) {
   if (ticks.exponent >= -kFixedExponents && ticks.exponent <= kFixedExponents)
     return format_fixed(value, ticks.decimals);
   // The tick's own decimal value, index * mantissa * 10^exponent, not the binary one's digits.
-  const double units = std::round(value / ticks.step) * ticks.mantissa;
+  const double units = std::round(in_steps(value, ticks.mantissa, ticks.exponent)) * ticks.mantissa;
   if (units == 0) return "0";
   char buffer[32];
   const auto result =
