@@ -119,15 +119,13 @@ class DistributionRows {
   }
 
   // Copies the rows of scenario `id`, which must come next. An error text.
-  std::string keep(const std::string& id, OutputFile& out, const std::string& summary_where) {
+  std::string keep(const std::string& id, OutputFile& out, const std::string& summary_file) {
     std::string error;
     if (!have_ || pending_id_ != id) {
       if (!have_) {
-        return file_.path().empty()
-                   ? "--distribution " + name_ + ": the kept scenario \"" + id +
-                         "\" has no distribution rows there (" + summary_where +
-                         "); resume without --distribution, or start afresh"
-                   : file_.path() + ": no distribution rows for the kept scenario \"" + id + "\"";
+        return (file_.path().empty() ? "--distribution " + name_ : file_.path()) +
+               ": no distribution rows of the scenario \"" + id + "\" kept from " + summary_file +
+               "; resume without --distribution, or start afresh";
       }
       return file_.where() + "rows of scenario \"" + pending_id_ + "\" where the kept scenario \"" +
              id + "\" comes next";
@@ -330,7 +328,7 @@ std::variant<Kept, std::string> keep_earlier_rows(const GridSettings& settings,
     if (!differences.empty()) return refusal(where, id, differences);
 
     if (splits && status == "ok") {
-      if (std::string e = splits->keep(id, distribution, where); !e.empty()) return e;
+      if (std::string e = splits->keep(id, distribution, summary.path()); !e.empty()) return e;
     }
     if (std::string e = output.write(std::string(summary.line()) + std::string(summary.line_end()));
         !e.empty())
@@ -342,8 +340,8 @@ std::variant<Kept, std::string> keep_earlier_rows(const GridSettings& settings,
   if (have) {
     // A row beyond this grid's (or shard's) rows, or an input that ended early.
     if (!scenarios.error().empty()) return scenarios.error();
-    return summary.where() + "a row beyond the " + std::to_string(rows) + " of this grid" +
-           (settings.shard ? std::string(" shard") : std::string());
+    return summary.where() + "a row beyond the " + std::to_string(rows) + " rows of this " +
+           (settings.shard ? "shard" : "grid");
   }
   return kept;
 }
