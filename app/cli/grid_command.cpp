@@ -171,6 +171,8 @@ int run_grid(const GridSettings& settings) {
       return output_failure(error);
   }
 
+  // From here on an interruption keeps what is complete, the rows taken from an earlier run too.
+  catch_interruptions();
   Kept kept;
   if (settings.resume) {
     auto found = keep_earlier_rows(settings, layout, scenarios, end - first, output, distribution);
@@ -192,7 +194,6 @@ int run_grid(const GridSettings& settings) {
   if (!write_error.empty()) return output_failure(write_error);
 
   const std::size_t todo = end - first - kept.rows;
-  catch_interruptions();
   const int jobs = settings.jobs > 0
                        ? settings.jobs
                        : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
