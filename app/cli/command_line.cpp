@@ -129,7 +129,8 @@ bool wants_command_line(int argc, const char* const* argv) {
   return false;
 }
 
-int run_command_line(int argc, const char* const* argv, bool standard_output_closed) {
+// The command line, from its arguments to its exit status.
+static int parse_and_run(int argc, const char* const* argv, bool standard_output_closed) {
   CLI::App app{
       "TARVEN: the exact distribution of the adverse impact ratio for top-down hiring "
       "from a pre-screened applicant pool.\nWithout arguments, the console dialogue runs.",
@@ -331,6 +332,19 @@ int run_command_line(int argc, const char* const* argv, bool standard_output_clo
       return kExitUsage;
     if (no_standard_output("plot", plot_output)) return kExitOutput;
     return run_plot(plot_input, plot_curves, plot_output);
+  }
+  return kExitUsage;
+}
+
+int run_command_line(int argc, const char* const* argv, bool standard_output_closed) {
+  // Nothing is meant to throw past here; should anything (memory running out), the outputs are
+  // discarded as the stack unwinds and the command ends with a message, not an abort.
+  try {
+    return parse_and_run(argc, argv, standard_output_closed);
+  } catch (const std::bad_alloc&) {
+    say("not enough memory: the command stops, its output files as they were");
+  } catch (const std::exception& e) {
+    say(std::string("stopped: ") + e.what());
   }
   return kExitUsage;
 }

@@ -85,7 +85,7 @@ class Work {
     std::unique_lock lock(mutex_);
     for (;;) {
       if (!results_.empty() && results_.front()) break;
-      if (interrupted().load() || !input_error_.empty()) return false;
+      if (interrupted().load() || !input_error_.empty() || !failure_.empty()) return false;
       if (help_needed_) {
         lock.unlock();
         help();
@@ -109,8 +109,21 @@ class Work {
     }
     changed_.notify_all();
   }
+  // A job that cannot go on (memory ran out): the run stops, keeping what is complete.
+  void fail(std::string why) {
+    {
+      std::lock_guard lock(mutex_);
+      if (failure_.empty()) failure_ = std::move(why);
+      stop_ = true;
+    }
+    changed_.notify_all();
+  }
   void need_help() { help_needed_ = true; }
   const std::string& input_error() const { return input_error_; }
+  std::string failure() {
+    std::lock_guard lock(mutex_);
+    return failure_;
+  }
 
  private:
   ScenarioFile& scenarios_;
@@ -124,6 +137,21 @@ class Work {
   bool stop_ = false;
   bool help_needed_ = false;
   std::string input_error_;
+  std::string failure_;
+};
+
+// Stops the jobs and waits for them however the run ends, an exception included: a thread still
+// running when its object goes would end the process.
+struct JoinAtEnd {
+  Work& work;
+  std::atomic<bool>& cancel;
+  std::vector<std::thread>& workers;
+  ~JoinAtEnd() {
+    work.stop();
+    cancel.store(true);
+    for (std::thread& t : workers)
+      if (t.joinable()) t.join();
+  }
 };
 
 int output_failure(const std::string& error) {
@@ -206,23 +234,31 @@ int run_grid(const GridSettings& settings) {
     ScenarioInput input;
     std::size_t n = 0;
     if (!work.take(input, n)) return false;
-    const ScenarioOutcome outcome = settings.evaluate(input, settings.questions, &cancel);
-    Written w;
-    w.ok = outcome.ok();
-    w.cancelled = outcome.analysis.status == AnalysisStatus::kCancelled;
-    if (settings.format == "ndjson")
-      w.summary = summary_json(layout, input, outcome) + "\n";
-    else
-      w.summary = csv_record(summary_row(layout, input, outcome)) + "\n";
-    end_lines(w.summary, kept.line_end);
-    if (with_distribution) {
-      w.distribution = distribution_lines(input, outcome);
-      end_lines(w.distribution, kept.distribution_line_end);
+    try {
+      const ScenarioOutcome outcome = settings.evaluate(input, settings.questions, &cancel);
+      Written w;
+      w.ok = outcome.ok();
+      w.cancelled = outcome.analysis.status == AnalysisStatus::kCancelled;
+      if (settings.format == "ndjson")
+        w.summary = summary_json(layout, input, outcome) + "\n";
+      else
+        w.summary = csv_record(summary_row(layout, input, outcome)) + "\n";
+      end_lines(w.summary, kept.line_end);
+      if (with_distribution) {
+        w.distribution = distribution_lines(input, outcome);
+        end_lines(w.distribution, kept.distribution_line_end);
+      }
+      work.done(n, std::move(w));
+      return true;
+    } catch (const std::bad_alloc&) {
+      work.fail("not enough memory for scenario \"" + input.id + "\"");
+    } catch (const std::exception& e) {
+      work.fail("scenario \"" + input.id + "\": " + e.what());
     }
-    work.done(n, std::move(w));
-    return true;
+    return false;
   };
   std::vector<std::thread> workers;
+  const JoinAtEnd join_at_end{work, cancel, workers};
   std::string refused;
   for (std::size_t t = 0; t < wanted && todo > 0; ++t) {
     try {
@@ -250,7 +286,7 @@ int run_grid(const GridSettings& settings) {
   for (; written < todo; ++written) {
     Written w;
     if (!work.next_result(w, evaluate_one) || w.cancelled) {
-      interrupted_run = work.input_error().empty();
+      interrupted_run = work.input_error().empty() && work.failure().empty();
       break;
     }
     // A scenario's distribution lines go first: a complete summary line vouches for them when a
@@ -266,9 +302,11 @@ int run_grid(const GridSettings& settings) {
       break;
     }
   }
-  if (interrupted().load() && written < todo) interrupted_run = true;
+  const std::string failure = work.failure();
+  if (interrupted().load() && written < todo && failure.empty()) interrupted_run = true;
   work.stop();
-  if (interrupted_run || failed_fast || !write_error.empty() || !work.input_error().empty())
+  if (interrupted_run || failed_fast || !write_error.empty() || !work.input_error().empty() ||
+      !failure.empty())
     cancel.store(true);
   for (std::thread& t : workers) t.join();
   progress.finish(written, failed);
@@ -280,7 +318,7 @@ int run_grid(const GridSettings& settings) {
     say(work.input_error());
     return kExitUsage;
   }
-  if (interrupted_run) {
+  if (interrupted_run || !failure.empty()) {
     // What is complete is kept beside the output, which stays as it was, for --resume.
     std::string kept_in;
     std::string distribution_kept_in;
@@ -288,14 +326,16 @@ int run_grid(const GridSettings& settings) {
     if (error.empty() && with_distribution)
       error = distribution.commit_partial(distribution_kept_in);
     if (!error.empty()) return output_failure(error);
-    std::string message = "interrupted after " + std::to_string(written) + " of " +
-                          std::to_string(todo) + " scenarios";
+    std::string message = (failure.empty() ? "interrupted" : "stopped") + std::string(" after ") +
+                          std::to_string(written) + " of " + std::to_string(todo) + " scenarios";
+    if (!failure.empty()) message += " (" + failure + ")";
     if (!output.is_standard_output()) {
       message += "; the rows done are in " + kept_in;
       if (with_distribution) message += " and " + distribution_kept_in;
       message += "; --resume goes on from there";
     }
     say(message);
+    if (!failure.empty()) return kExitUsage;
     const int signal = interrupting_signal();
     return 128 + (signal != 0 ? signal : 2);
   }

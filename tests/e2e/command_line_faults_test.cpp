@@ -225,8 +225,10 @@ class GridProcess {
 // work.
 std::string slow_scenarios(int rows) {
   std::string text = "scenario_id,n_total,n_majority,n_hired,d,rho,retention\n";
-  for (int r = 1; r <= rows; ++r)
-    text += "s" + std::to_string(r) + ",20000,16000,2000,0." + std::to_string(r) + ",0.3,0.5\n";
+  for (int r = 1; r <= rows; ++r) {
+    const std::string k = std::to_string(r);
+    text.append("s").append(k).append(",20000,16000,2000,0.").append(k).append(",0.3,0.5\n");
+  }
   return text;
 }
 

@@ -242,7 +242,9 @@ TEST_F(GridFiles, ResumeRefusesRowsThisRunWouldNotWrite) {
     EXPECT_EQ(run_grid(s), kExitUsage);
     EXPECT_EQ(read_file(s.output), c.earlier);
     EXPECT_FALSE(std::filesystem::exists(s.output + ".partial"));
-    if (!s.distribution.empty()) EXPECT_FALSE(std::filesystem::exists(s.distribution));
+    if (!s.distribution.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(s.distribution));
+    }
   }
 }
 
