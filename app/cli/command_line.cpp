@@ -1,16 +1,19 @@
 #include "cli/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "cli/grid_command.h"
 #include "cli/input_file.h"
 #include "cli/output_file.h"
 #include "cli/pictures.h"
+#include "cli/result_curves.h"
 #include "cli/run_command.h"
 #include "common/utf8_text.h"
 #include "tarven/evaluate.h"
@@ -25,18 +28,6 @@ void say(const std::string& message) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-// A count option's text as a whole number >= 0 (a larger one than an int holds is the largest):
-// false for anything else, which the caller refuses in one line.
-bool whole_number(const std::string& text, int& value) {
-  if (text.empty()) return true;  // not given: the default stays
-  long long n = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-  const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
-  if (!digits) return false;
-  value = ec == std::errc::result_out_of_range || n > INT_MAX ? INT_MAX : static_cast<int>(n);
-  return end == text.data() + text.size();
-}
-
 // "single (the default) or nested", from the library's list.
 std::string engine_words() {
   std::string words;
@@ -48,19 +39,33 @@ std::string engine_words() {
   return words;
 }
 
+// A count option's text as a whole number >= 0 (a larger one than an int holds is the largest):
+// false for anything else, which the caller refuses in one line.
+bool whole_number(const std::string& text, int& value) {
+  if (text.empty()) return true;  // not given: the default stays
+  if (text.find_first_not_of("0123456789") != std::string::npos) return false;
+  long long n = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  value = ec == std::errc::result_out_of_range || n > INT_MAX ? INT_MAX : static_cast<int>(n);
+  return true;
+}
+
 // The questions every scenario is asked, as flags shared by run and grid.
 void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine,
-                   std::string& threads) {
+                   std::string& threads, const char* threads_help) {
+  // One value per flag, so that a file name after it is never taken for a threshold.
   command
       .add_option("--threshold", q.thresholds,
-                  "AI threshold T, as a decimal (repeat for several; default 0.8)")
+                  "AI threshold T in (0, 1], as a decimal (repeat for several; default 0.8)")
+      ->allow_extra_args(false)
       ->type_name("T");
-  command.add_option("--alpha", q.alpha, "Level of the Fisher and Z tests (default 0.05)")
+  command
+      .add_option("--alpha", q.alpha, "Level of the Fisher and Z tests, in (0, 1) (default 0.05)")
       ->type_name("A");
   command
-      .add_option(
-          "--quantiles", q.quantile_levels,
-          "Quantile levels of AI, comma-separated (default 0.05,0.1,0.25,0.5,0.75,0.9,0.95)")
+      .add_option("--quantiles", q.quantile_levels,
+                  "Quantile levels of AI in (0, 1], comma-separated (default "
+                  "0.05,0.1,0.25,0.5,0.75,0.9,0.95)")
       ->delimiter(',')
       ->type_name("LIST");
   command
@@ -74,11 +79,38 @@ void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine,
           },
           "ENGINE")
       ->type_name("ENGINE");
-  command.add_option("--threads", threads, "Threads per evaluation (0 = all cores)")
-      ->type_name("N");
+  command.add_option("--threads", threads, threads_help)->type_name("N");
   command.add_flag("--timing", q.timing, "Fill the cpu_seconds column (results then vary by run)");
 }
 
+// A file name whose ending says its format, one of `allowed` (`kinds` in words); "-" too where the
+// standard output takes the SVG.
+CLI::Validator named_as(std::vector<PictureFormat> allowed, std::string kinds,
+                        bool standard_output = false) {
+  return CLI::Validator(
+      [allowed, kinds, standard_output](std::string& path) -> std::string {
+        if (path == "-") {
+          if (standard_output) return {};
+        } else if (const std::optional<PictureFormat> format = picture_format(path);
+                   format && std::find(allowed.begin(), allowed.end(), *format) != allowed.end()) {
+          return {};
+        }
+        std::vector<std::string> endings;
+        for (const PictureFormat f : allowed) {
+          if (f == PictureFormat::kSvg) endings.emplace_back(".svg");
+          if (f == PictureFormat::kPng) endings.emplace_back(".png");
+          if (f == PictureFormat::kHtml) endings.insert(endings.end(), {".html", ".htm"});
+        }
+        std::string words;
+        for (std::size_t e = 0; e < endings.size(); ++e)
+          words += (e == 0 ? "" : e + 1 == endings.size() ? " or " : ", ") + endings[e];
+        return "\"" + path + "\": this file is written as " + kinds + ", so its name must end in " +
+               words + (standard_output ? " (or be -)" : "");
+      },
+      "");
+}
+
+// The curves (and the page) of a grid's results in `input` ("-": the standard input).
 int run_plot(const std::string& input, const CurveRequest& request, const std::string& output) {
   std::string text;
   if (std::string error = read_whole(input, text); !error.empty()) {
@@ -87,35 +119,54 @@ int run_plot(const std::string& input, const CurveRequest& request, const std::s
   }
   const CsvResult<CsvTable> table = read_csv(text);
   if (table.error) {
-    say(input + ": " + table.error->message);
+    say(input_name(input) + ": " + table.error->message);
     return kExitUsage;
   }
-  const bool html = output.ends_with(".html");
-  std::string result;
-  if (html) {
-    result = grid_page(table.value, request);
-  } else {
-    const CurveResult curves = curves_of(table.value, request);
+  const bool page = picture_format(output) == PictureFormat::kHtml;
+  CurveResult curves;
+  if (!page || !request.x.empty()) {
+    curves = curves_of(table.value, request);
     if (!curves.error.empty()) {
-      say(input + ": " + curves.error);
+      say(input_name(input) + ": " + curves.error);
       return kExitUsage;
     }
-    result = curves.svg;
   }
   std::string error;
-  if (html) {
+  if (page) {
     OutputFile file;
     error = file.open(output);
-    if (error.empty()) error = file.write(result);
+    if (error.empty())
+      error = file.write(grid_page(table.value, y_column(table.value.header, request), curves.svg));
     if (error.empty()) error = file.commit();
   } else {
-    error = write_picture(output, result);
+    error = write_picture(output, curves.svg);
   }
   if (!error.empty()) {
     say(error);
     return kExitOutput;
   }
   return kExitOk;
+}
+
+// The options that shape curves, shared by plot and grid --html: --y, --group, --facet, --where.
+void add_curve_options(CLI::App& command, CurveRequest& curves) {
+  command.add_option("--y", curves.y, "Column on the y axis (default: the first p_ai_lt_ column)")
+      ->type_name("COLUMN");
+  command.add_option("--group", curves.group, "One line per value of this column")
+      ->type_name("COLUMN");
+  command
+      .add_option("--facet", curves.facets,
+                  "One panel per value of this column; two columns (--facet A,B) give rows "
+                  "by A and columns by B")
+      ->delimiter(',')
+      ->allow_extra_args(false)
+      ->type_name("COLUMN");
+  command
+      .add_option("--where", curves.where,
+                  "Draw only the rows whose COLUMN is VALUE (repeatable: values of one column "
+                  "are alternatives, different columns must all hold)")
+      ->allow_extra_args(false)
+      ->type_name("COLUMN=VALUE");
 }
 
 }  // namespace
@@ -142,19 +193,36 @@ static int parse_and_run(int argc, const char* const* argv, bool standard_output
   // tarven run
   RunSettings run;
   std::string run_engine = engine_name(Engine::kSingle);
-  std::string run_threads;
   CLI::App* run_command = app.add_subcommand("run", "Evaluate one scenario given by flags");
-  const char* const flags[] = {"--n-total", "--n-majority", "--n-hired",
-                               "--d",       "--rho",        "--retention"};
-  const char* const helps[] = {"Number of applicants",
-                               "Number of majority-group applicants",
-                               "Number hired (top-down)",
-                               "Effect size: majority mean minus minority mean",
-                               "Correlation of the predictor and the pre-screening variable",
-                               "Share of the minority group the pre-screening retains"};
-  for (std::size_t f = 0; f < kInputColumns.size(); ++f)
-    run_command->add_option(flags[f], run.scenario.fields[f], helps[f])->required()->type_name("X");
-  add_questions(*run_command, run.questions, run_engine, run_threads);
+  // The flags are the scenario file's columns: --n-total for n_total.
+  auto number = [](double v) { return format_number(v); };
+  const std::string helps[] = {
+      "Number of applicants, 2 to " + std::to_string(kMaxTotal),
+      "Number of majority-group applicants (or give --n-minority or --minority-share)",
+      "Number of minority-group applicants, instead of --n-majority",
+      "Minority share of the applicants, instead of --n-majority (N times it a whole number)",
+      "Number hired top-down, 1 to N (or give --selection-ratio)",
+      "Share of the applicants hired, instead of --n-hired (N times it a whole number)",
+      "Effect size: majority mean minus minority mean, " + number(-kMaxAbsD) + " to " +
+          number(kMaxAbsD),
+      "Correlation of the predictor and the pre-screening variable, " + number(-kMaxAbsRho) +
+          " to " + number(kMaxAbsRho),
+      "Share of the minority group the pre-screening retains, " + number(kMinRetention) + " to " +
+          number(kMaxRetention)};
+  static_assert(std::size(helps) == kInputColumns.size());
+  for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
+    std::string flag = std::string("--") + kInputColumns[f];
+    std::replace(flag.begin(), flag.end(), '_', '-');
+    CLI::Option* option = run_command->add_option(flag, run.scenario.fields[f], helps[f]);
+    option->type_name("X");
+    // The sizes may come in several ways, of which the library takes exactly one.
+    const std::string_view name = kInputColumns[f];
+    if (name == "n_total" || name == "d" || name == "rho" || name == "retention")
+      option->required();
+  }
+  std::string run_threads;
+  add_questions(*run_command, run.questions, run_engine, run_threads,
+                "Threads for the evaluation (default 0: all cores)");
   run_command->add_option("--format", run.format, "Output: text, json or csv (default text)")
       ->check(CLI::IsMember({"text", "json", "csv"}));
   run_command
@@ -163,36 +231,46 @@ static int parse_and_run(int argc, const char* const* argv, bool standard_output
   run_command
       ->add_option("--distribution", run.distribution, "Write every split as tidy CSV to FILE")
       ->type_name("FILE");
+  CLI::Option* run_plot_option =
+      run_command
+          ->add_option(
+              "--plot", run.plot,
+              "Draw the distribution chart to FILE.svg (or FILE.png, through rsvg-convert)")
+          ->check(named_as({PictureFormat::kSvg, PictureFormat::kPng}, "SVG or PNG"))
+          ->type_name("FILE");
   run_command
-      ->add_option("--plot", run.plot, "Draw the distribution chart to FILE.svg (or FILE.png)")
-      ->type_name("FILE");
-  run_command->add_flag("--plot-cumulative", run.plot_cumulative,
-                        "Draw the cumulative distribution instead");
-  run_command->add_option("--html", run.html, "Write a self-contained HTML report to FILE")
+      ->add_flag("--plot-cumulative", run.plot_cumulative,
+                 "With --plot: draw the cumulative distribution instead")
+      ->needs(run_plot_option);
+  run_command->add_option("--html", run.html, "Write a self-contained HTML report to FILE.html")
+      ->check(named_as({PictureFormat::kHtml}, "an HTML page"))
       ->type_name("FILE");
 
   // tarven grid
   GridSettings grid;
   grid.questions.threads = 1;  // scenarios run side by side; one thread each by default
   std::string grid_engine = engine_name(Engine::kSingle);
-  std::string grid_threads;
-  std::string grid_jobs;
   std::string shard;
   std::string grid_html;
   CurveRequest grid_curves;
   CLI::App* grid_command =
       app.add_subcommand("grid", "Evaluate every scenario of a CSV file, in parallel");
-  grid_command->add_option("scenarios", grid.input, "SCENARIOS.csv")->required()->type_name("FILE");
+  grid_command->add_option("scenarios", grid.input, "SCENARIOS.csv (- for the standard input)")
+      ->required()
+      ->type_name("FILE");
   grid_command->add_option("-o,--output", grid.output, "Results file (default: standard output)")
       ->type_name("FILE");
-  add_questions(*grid_command, grid.questions, grid_engine, grid_threads);
+  std::string grid_threads;
+  add_questions(*grid_command, grid.questions, grid_engine, grid_threads,
+                "Threads per scenario (default 1, since scenarios run side by side; 0: all cores)");
   grid_command->add_option("--format", grid.format, "Output: csv or ndjson (default csv)")
       ->check(CLI::IsMember({"csv", "ndjson"}));
   grid_command
       ->add_option("--distribution", grid.distribution,
                    "Write every scenario's splits as tidy CSV to FILE")
       ->type_name("FILE");
-  grid_command->add_option("--jobs", grid_jobs, "Scenarios in parallel (default: all cores)")
+  std::string grid_jobs;
+  grid_command->add_option("--jobs", grid_jobs, "Scenarios in parallel (default 0: all cores)")
       ->type_name("N");
   grid_command->add_option("--shard", shard, "Only the K-th of N contiguous blocks of rows")
       ->type_name("K/N");
@@ -202,29 +280,42 @@ static int parse_and_run(int argc, const char* const* argv, bool standard_output
   grid_command->add_flag("--fail-fast", grid.fail_fast,
                          "Stop at the first scenario that is not ok");
   grid_command->add_flag("--quiet", grid.quiet, "No progress on the standard error stream");
-  grid_command->add_option("--html", grid_html, "Write the results as an HTML page to FILE")
-      ->type_name("FILE");
-  grid_command->add_option("--x", grid_curves.x, "With --html: draw curves against this column");
-  grid_command->add_option("--y", grid_curves.y,
-                           "With --html: the column drawn (default p_ai_lt_0_80)");
-  grid_command->add_option("--group", grid_curves.group, "With --html: one line per value of it");
-  grid_command->add_option("--facet", grid_curves.facet, "With --html: one panel per value of it");
+  CLI::Option* grid_html_option =
+      grid_command
+          ->add_option("--html", grid_html,
+                       "Write the results (and, with --x, their curves) as a page to FILE.html")
+          ->check(named_as({PictureFormat::kHtml}, "an HTML page"))
+          ->type_name("FILE");
+  CLI::Option* grid_x =
+      grid_command->add_option("--x", grid_curves.x, "With --html: draw curves against this column")
+          ->needs(grid_html_option)
+          ->type_name("COLUMN");
+  add_curve_options(*grid_command, grid_curves);
+  for (const char* name : {"--y", "--group", "--facet", "--where"})
+    grid_command->get_option(name)->needs(grid_x);
 
   // tarven plot
   std::string plot_input;
   std::string plot_output;
   CurveRequest plot_curves;
   CLI::App* plot_command = app.add_subcommand("plot", "Draw curves across the results of a grid");
-  plot_command->add_option("results", plot_input, "RESULTS.csv written by tarven grid")
+  plot_command
+      ->add_option("results", plot_input,
+                   "RESULTS.csv written by tarven grid (- for the standard input)")
       ->required()
       ->type_name("FILE");
-  plot_command->add_option("--x", plot_curves.x, "Column on the x axis")->required();
-  plot_command->add_option("--y", plot_curves.y, "Column on the y axis")->required();
-  plot_command->add_option("--group", plot_curves.group, "One line per value of this column");
-  plot_command->add_option("--facet", plot_curves.facet, "One panel per value of this column");
-  plot_command->add_option("--title", plot_curves.title, "Title of the chart");
-  plot_command->add_option("-o,--output", plot_output, "FILE.svg, FILE.png or FILE.html")
+  plot_command->add_option("--x", plot_curves.x, "Column on the x axis")
       ->required()
+      ->type_name("COLUMN");
+  add_curve_options(*plot_command, plot_curves);
+  plot_command->add_option("--title", plot_curves.title, "Title of the chart")->type_name("TEXT");
+  plot_command
+      ->add_option("-o,--output", plot_output,
+                   "FILE.svg, FILE.png or FILE.html (the page with the table); - for SVG on the "
+                   "standard output")
+      ->required()
+      ->check(named_as({PictureFormat::kSvg, PictureFormat::kPng, PictureFormat::kHtml},
+                       "SVG, PNG or an HTML page", true))
       ->type_name("FILE");
 
   try {
@@ -265,8 +356,8 @@ static int parse_and_run(int argc, const char* const* argv, bool standard_output
                                            {"--html", run.html}})))
       return kExitUsage;
     if (no_standard_output("run", run.output)) return kExitOutput;
-    run.scenario.id = "1";
     for (std::string& field : run.scenario.fields) field = common::valid_utf8(field);
+    run.scenario.id = "1";
     const auto checked = problem_of(run.scenario);
     if (auto* error = std::get_if<std::string>(&checked)) {
       say("run: " + *error);
@@ -320,10 +411,15 @@ static int parse_and_run(int argc, const char* const* argv, bool standard_output
                                         {"--html", grid_html}})))
       return kExitUsage;
     if (no_standard_output("grid", grid.output)) return kExitOutput;
+    if (!grid_html.empty() && !grid_curves.x.empty()) {
+      // The columns asked for are known before any scenario is evaluated.
+      grid.check_header = [&grid_curves](const std::vector<std::string>& header) {
+        return check_request(header, grid_curves);
+      };
+    }
     const int status = run_grid(grid);
-    if (grid_html.empty() || status == kExitUsage || status == kExitOutput || status > 128)
-      return status;
-    if (grid_curves.y.empty()) grid_curves.y = "p_ai_lt_0_80";
+    // The page follows the results, also when some scenarios are not ok.
+    if (grid_html.empty() || (status != kExitOk && status != kExitSomeNotOk)) return status;
     const int drawn = run_plot(grid.output, grid_curves, grid_html);
     return drawn != kExitOk ? drawn : status;
   }

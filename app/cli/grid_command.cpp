@@ -179,6 +179,12 @@ int run_grid(const GridSettings& settings) {
     return kExitUsage;
   }
   const SummaryLayout layout = std::get<SummaryLayout>(laid_out);
+  if (settings.check_header) {
+    if (std::string refused = settings.check_header(summary_header(layout)); !refused.empty()) {
+      say(refused);
+      return kExitUsage;
+    }
+  }
   const std::string header = csv_record(summary_header(layout));
 
   std::size_t first = 0;

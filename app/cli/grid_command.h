@@ -31,6 +31,9 @@ struct GridSettings {
   bool fail_fast = false;
   bool quiet = false;
   CommandQuestions questions;
+  // Asked about the output's header before any scenario is evaluated; an answer other than "" is
+  // a usage error (curves of a column the results will not have, say).
+  std::function<std::string(const std::vector<std::string>&)> check_header;
   // How a scenario is evaluated: evaluate_scenario, or a stand-in for tests.
   std::function<ScenarioOutcome(const ScenarioInput&, const CommandQuestions&,
                                 const std::atomic<bool>*)>

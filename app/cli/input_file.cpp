@@ -10,14 +10,19 @@
 
 namespace tarven::cli {
 
+std::string input_name(const std::string& path) {
+  return path == "-" ? "standard input" : path;
+}
+
 std::string open_input(const std::string& path, int& fd) {
-  fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return path + ": cannot be read (" + std::strerror(errno) + ")";
+  fd = path == "-" ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                   : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return input_name(path) + ": cannot be read (" + std::strerror(errno) + ")";
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     fd = -1;
-    return path + ": is a directory, not a file";
+    return input_name(path) + ": is a directory, not a file";
   }
   return {};
 }
@@ -33,7 +38,7 @@ std::string read_whole(const std::string& path, std::string& text) {
     if (n < 0) {
       const int error = errno;
       ::close(fd);
-      return path + ": cannot be read (" + std::strerror(error) + ")";
+      return input_name(path) + ": cannot be read (" + std::strerror(error) + ")";
     }
     if (n == 0) break;
     text.append(buffer, static_cast<std::size_t>(n));

@@ -1,9 +1,9 @@
 #include "cli/pictures.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <map>
 
 #include "cli/output_file.h"
 #include "plot/curve_chart.h"
@@ -56,13 +56,64 @@ std::optional<double> axis_end(const Result& r) {
   return std::nullopt;
 }
 
+// What every figure of the pages means, by its words on the run page and its column in the grid's
+// results.
+plot::Section definitions() {
+  plot::Section section{"Definitions", {}};
+  section.blocks.emplace_back(plot::Definitions{{
+      {"Scenario (n_total, n_majority, n_minority, n_hired)",
+       "n_total applicants, n_majority of the majority group and n_minority of the minority "
+       "group, of whom the n_hired best on the predictor are hired (top-down)."},
+      {"d",
+       "The majority's predictor mean minus the minority's, in within-group standard deviations."},
+      {"rho, retention, cutoff_z",
+       "The applicants were pre-screened on a variable correlated rho with the predictor; the "
+       "pre-screening keeps the share retention of the minority group, those above cutoff_z on "
+       "the standard normal scale, and the majority applicants above the same cutoff."},
+      {"Split",
+       "N2 minority and N1 = n_hired - N2 majority applicants hired, with its exact "
+       "probability when the hires are the best on the predictor."},
+      {"AI",
+       "Adverse impact ratio (N2 / n_minority) / (N1 / n_majority); undefined when N1 = 0. Its "
+       "mean and standard deviation (ai_mean, ai_sd) are taken over the splits where it is "
+       "defined; p_ai_undefined = P(N1 = 0)."},
+      {"Expected selection rates (sr_majority_mean, sr_minority_mean, n_minority_hired_mean)",
+       "E(N1) / n_majority, E(N2) / n_minority and E(N2)."},
+      {"P(AI < T) (p_ai_lt_T)",
+       "Probability that AI is defined and below T, decided in exact integer arithmetic from "
+       "T's decimal text (0_80 in a column name is T = 0.80)."},
+      {"P(either rate below T times the other) (p_flag_two_sided_T)",
+       "Probability that one group's selection rate is below T times the other's."},
+      {"Fisher, Z (p_sig_fisher, p_sig_z)",
+       "Probability that the two-sided Fisher exact test of the split's 2x2 table (margins "
+       "fixed), or the pooled two-proportion Z test, is significant at level alpha."},
+      {"P(AI < T and significant) (p_flag_and_sig_fisher_T, p_flag_and_sig_z_T)",
+       "Probability that AI < T and that test is significant."},
+      {"Quantile (ai_qP)",
+       "The smallest AI whose cumulative probability, over splits ordered by AI with the "
+       "undefined AI last, reaches the level P %; NA where that is the undefined split."},
+      {"Population values (ai_population, sr_majority_population, sr_minority_population, "
+       "ai_population_unscreened)",
+       "Large-sample selection rates and AI at the cutoff where the hired share of the "
+       "pre-screened applicant population equals n_hired / n_total; and AI without "
+       "pre-screening."},
+      {"engine, status, error",
+       "The engine that computed the row; ok, or why the row has no numbers (invalid, "
+       "numerical_error, abandoned, out_of_memory, interrupted) with the reason in error."},
+  }});
+  return section;
+}
+
 }  // namespace
 
 std::string scenario_title(const ScenarioInput& input, const ScenarioOutcome& outcome) {
   if (!outcome.problem) {
-    return "n_total " + input.fields[0] + ", n_majority " + input.fields[1] + ", n_hired " +
-           input.fields[2] + "; d = " + input.fields[3] + ", rho = " + input.fields[4] +
-           ", retention = " + input.fields[5];
+    std::string given;
+    for (std::size_t f = 0; f < kInputColumns.size(); ++f)
+      if (!input.fields[f].empty())
+        given +=
+            (given.empty() ? "" : ", ") + std::string(kInputColumns[f]) + " = " + input.fields[f];
+    return given.empty() ? std::string("no inputs") : given;
   }
   const Problem& p = *outcome.problem;
   return std::to_string(p.n_total()) + " applicants (" + std::to_string(p.n_majority()) +
@@ -98,7 +149,7 @@ std::string distribution_svg(const ScenarioInput& input, const ScenarioOutcome& 
 }
 
 std::string write_picture(const std::string& path, const std::string& svg) {
-  if (path.size() > 4 && path.compare(path.size() - 4, 4, ".png") == 0) {
+  if (picture_format(path) == PictureFormat::kPng) {
     const plot::PngResult png = plot::convert_svg_to_png(svg, path);
     return png.ok ? std::string() : png.error;
   }
@@ -128,9 +179,13 @@ std::string run_page(const ScenarioInput& input, const ScenarioOutcome& outcome,
                   {"rho (predictor and pre-screening)", shortest(p.rho())},
                   {"Retention of the pre-screening", shortest(p.retention())},
                   {"Pre-screening cutoff (z)", fixed(p.cutoff(), 4)}};
+    if (const std::string& share = input.field("minority_share"); !share.empty())
+      given.rows.emplace_back("Minority share, as given", share);
+    if (const std::string& ratio = input.field("selection_ratio"); !ratio.empty())
+      given.rows.emplace_back("Selection ratio, as given", ratio);
   } else {
     for (std::size_t f = 0; f < kInputColumns.size(); ++f)
-      given.rows.emplace_back(kInputColumns[f], input.fields[f]);
+      if (!input.fields[f].empty()) given.rows.emplace_back(kInputColumns[f], input.fields[f]);
   }
   given.rows.emplace_back(
       "Status",
@@ -201,119 +256,45 @@ std::string run_page(const ScenarioInput& input, const ScenarioOutcome& outcome,
     page.sections.push_back(std::move(splits));
   }
 
-  plot::Section definitions{"Definitions", {}};
-  definitions.blocks.emplace_back(plot::Definitions{{
-      {"Split",
-       "N2 minority and N1 = hired - N2 majority applicants hired, with its exact "
-       "probability when the hires are the best on the predictor."},
-      {"AI",
-       "Adverse impact ratio (N2 / minority applicants) / (N1 / majority applicants); "
-       "undefined when N1 = 0. Its mean and standard deviation are taken over the splits "
-       "where it is defined."},
-      {"P(AI < T)",
-       "Probability that AI is defined and below T, decided in exact integer "
-       "arithmetic from T's decimal text."},
-      {"P(either rate below T times the other)",
-       "Probability that one group's selection rate is below T times the other's."},
-      {"Fisher, Z",
-       "Two-sided Fisher exact test of the split's 2x2 table with margins fixed, "
-       "and the pooled two-proportion Z test, each at level alpha."},
-      {"Quantile",
-       "The smallest AI whose cumulative probability, over splits ordered by AI with "
-       "the undefined AI last, reaches the level."},
-      {"Population values",
-       "Large-sample selection rates and AI at the cutoff where the hired "
-       "share of the pre-screened applicant population equals the hired "
-       "share of the scenario; and the same without pre-screening."},
-  }});
-  page.sections.push_back(std::move(definitions));
+  page.sections.push_back(definitions());
   return plot::html_page(page);
 }
 
-CurveResult curves_of(const CsvTable& results, const CurveRequest& request) {
-  CurveResult out;
-  auto column = [&](const std::string& name, bool needed) -> std::optional<std::size_t> {
-    if (name.empty() && !needed) return std::nullopt;
-    const auto found = find_column(results, name);
-    if (found.error) {
-      out.error = "no column \"" + name + "\" in the results";
-      return std::nullopt;
-    }
-    return found.value;
-  };
-  const auto x = column(request.x, true);
-  const auto y = column(request.y, true);
-  const auto group = column(request.group, false);
-  const auto facet = column(request.facet, false);
-  const auto status = find_column(results, "status");
-  if (!out.error.empty()) return out;
-
-  plot::CurveChart chart;
-  chart.title = request.title.empty() ? request.y + " by " + request.x : request.title;
-  chart.x_title = request.x;
-  chart.y_title = request.y;
-  chart.legend_title = request.group;
-  if (request.y.starts_with("p_")) {
-    chart.y_from = 0.0;
-    chart.y_to = 1.0;
-  }
-  std::map<std::string, std::size_t> facet_at;
-  std::vector<std::map<std::string, std::size_t>> curve_at;
-  std::size_t left_out = 0;
-  for (const CsvRow& row : results.rows) {
-    if (!status.error && row.fields[status.value] != "ok") {
-      ++left_out;
-      continue;
-    }
-    const std::optional<double> xv = number_of(row.fields[*x]);
-    const std::optional<double> yv = number_of(row.fields[*y]);
-    if (!xv || !yv) {
-      out.error = "line " + std::to_string(row.line) + ": " + request.x + " and " + request.y +
-                  " must be numbers, not \"" + row.fields[*x] + "\" and \"" + row.fields[*y] + "\"";
-      return out;
-    }
-    const std::string facet_name = facet ? row.fields[*facet] : std::string();
-    auto [f, new_facet] = facet_at.try_emplace(facet_name, chart.facets.size());
-    if (new_facet) {
-      chart.facets.push_back(plot::Facet{facet ? request.facet + " = " + facet_name : "", {}});
-      curve_at.emplace_back();
-    }
-    plot::Facet& panel = chart.facets[f->second];
-    const std::string group_name = group ? row.fields[*group] : request.y;
-    auto [c, new_curve] = curve_at[f->second].try_emplace(group_name, panel.curves.size());
-    if (new_curve) panel.curves.push_back(plot::Curve{group_name, {}});
-    panel.curves[c->second].points.push_back(plot::CurvePoint{*xv, *yv});
-  }
-  if (left_out > 0)
-    chart.note = std::to_string(left_out) + (left_out == 1 ? " row" : " rows") +
-                 " whose status is not ok " + (left_out == 1 ? "was" : "were") + " left out";
-  out.svg = plot::curve_chart_svg(chart);
-  return out;
-}
-
-std::string grid_page(const CsvTable& results, const CurveRequest& request) {
+std::string grid_page(const CsvTable& results, const std::string& y_column,
+                      const std::string& curves_svg) {
   plot::HtmlPage page;
+  page.wide = true;
   page.title = "TARVEN grid: " + std::to_string(results.rows.size()) + " scenarios";
   page.subtitle = "Exact finite-sample rates of the adverse impact ratio";
   page.footer = std::string("TARVEN ") + version();
-  if (!request.x.empty()) {
-    const CurveResult curves = curves_of(results, request);
+  if (!curves_svg.empty()) {
     plot::Section chart{"Curves", {}};
-    if (curves.error.empty())
-      chart.blocks.emplace_back(
-          plot::Figure{curves.svg, request.y + " against " + request.x + "."});
-    else
-      chart.blocks.emplace_back(plot::Paragraph{"No curves: " + curves.error});
+    chart.blocks.emplace_back(plot::Figure{curves_svg, y_column + " for every scenario drawn."});
     page.sections.push_back(std::move(chart));
   }
   plot::Section summary{"Summary", {}};
   plot::DataTable table;
-  table.caption = "One row per scenario, as in the results file.";
+  table.caption =
+      "One row per scenario, as in the results file; numbers to four significant digits (the "
+      "full value in the tooltip and in the file).";
   table.columns = results.header;
+  table.significant_digits = 4;
   for (const CsvRow& row : results.rows) table.rows.push_back(row.fields);
   summary.blocks.emplace_back(std::move(table));
   page.sections.push_back(std::move(summary));
+  page.sections.push_back(definitions());
   return plot::html_page(page);
+}
+
+std::optional<PictureFormat> picture_format(std::string_view path) {
+  if (path == "-") return PictureFormat::kSvg;
+  std::string lower(
+      path.substr(path.rfind('.') == std::string_view::npos ? path.size() : path.rfind('.')));
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == ".svg") return PictureFormat::kSvg;
+  if (lower == ".png") return PictureFormat::kPng;
+  if (lower == ".html" || lower == ".htm") return PictureFormat::kHtml;
+  return std::nullopt;
 }
 
 }  // namespace tarven::cli

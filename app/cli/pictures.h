@@ -3,7 +3,9 @@
 // The command line's pictures: the distribution chart of a scenario, curves across a grid's
 // results, and the self-contained HTML pages of `run --html` and `grid --html`.
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -20,8 +22,8 @@ std::string scenario_title(const ScenarioInput& input, const ScenarioOutcome& ou
 std::string distribution_svg(const ScenarioInput& input, const ScenarioOutcome& outcome,
                              const CommandQuestions& questions, bool cumulative);
 
-// Writes an SVG picture to `path`, or a PNG drawn from it when the path ends in ".png". An error
-// text, or "".
+// Writes an SVG picture to `path`, or a PNG drawn from it when the path ends in ".png" (in any
+// case). An error text, or "".
 std::string write_picture(const std::string& path, const std::string& svg);
 
 // One page: the scenario, the summary, the chart, every split with probability above 1e-6, and the
@@ -29,24 +31,15 @@ std::string write_picture(const std::string& path, const std::string& svg);
 std::string run_page(const ScenarioInput& input, const ScenarioOutcome& outcome,
                      const CommandQuestions& questions);
 
-struct CurveRequest {
-  std::string x;
-  std::string y;
-  std::string group;  // "" for one line
-  std::string facet;  // "" for one panel
-  std::string title;
-};
+// The grid's results as a page: the curves (an SVG document as curves_of draws it, or "" for
+// none), the table with its numbers to four significant digits (the full value in a tooltip and in
+// the file), and the definitions of its columns.
+std::string grid_page(const CsvTable& results, const std::string& y_column,
+                      const std::string& curves_svg);
 
-struct CurveResult {
-  std::string svg;
-  std::string error;
-};
-// One line per value of the group column, one panel per value of the facet column, from a grid's
-// results. Rows whose status is not ok are left out and counted in a note. An error when a column
-// is missing or a value of x or y in an ok row is not a number.
-CurveResult curves_of(const CsvTable& results, const CurveRequest& request);
-
-// The grid's summary table, and its curves when request.x is set.
-std::string grid_page(const CsvTable& results, const CurveRequest& request);
+// What a picture's or page's file name says it is, by its ending in any case: .svg, .png,
+// .html or .htm. "-", the standard output, takes SVG.
+enum class PictureFormat { kSvg, kPng, kHtml };
+std::optional<PictureFormat> picture_format(std::string_view path);
 
 }  // namespace tarven::cli

@@ -79,34 +79,41 @@ std::string text_summary(const ScenarioInput& input, const ScenarioOutcome& outc
 }
 
 int run_one(const RunSettings& settings) {
-  auto laid_out = summary_layout({}, settings.questions);
+  // Shares given as flags are written beside the summary, as a grid passes its share columns on.
+  ScenarioInput scenario = settings.scenario;
+  std::vector<std::string> shares;
+  for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
+    if (!is_share(kInputColumns[f]) || scenario.fields[f].empty()) continue;
+    shares.emplace_back(kInputColumns[f]);
+    scenario.passthrough.push_back(scenario.fields[f]);
+  }
+  auto laid_out = summary_layout(shares, settings.questions);
   if (auto* error = std::get_if<std::string>(&laid_out)) {
     say(*error);
     return kExitUsage;
   }
   const SummaryLayout& layout = std::get<SummaryLayout>(laid_out);
-  const ScenarioOutcome outcome = evaluate_scenario(settings.scenario, settings.questions, nullptr);
+  const ScenarioOutcome outcome = evaluate_scenario(scenario, settings.questions, nullptr);
 
   std::string text;
   if (settings.format == "json") {
-    text = summary_json(layout, settings.scenario, outcome, true, 2) + "\n";
+    text = summary_json(layout, scenario, outcome, true, 2) + "\n";
   } else if (settings.format == "csv") {
     text = csv_record(summary_header(layout)) + "\n" +
-           csv_record(summary_row(layout, settings.scenario, outcome)) + "\n";
+           csv_record(summary_row(layout, scenario, outcome)) + "\n";
   } else {
-    text = text_summary(settings.scenario, outcome, settings.questions);
+    text = text_summary(scenario, outcome, settings.questions);
   }
 
   std::string error = write_whole(settings.output, text);
   if (error.empty() && !settings.distribution.empty())
     error = write_whole(settings.distribution, std::string(kDistributionHeader) + "\n" +
-                                                   distribution_lines(settings.scenario, outcome));
+                                                   distribution_lines(scenario, outcome));
   if (error.empty() && !settings.plot.empty() && outcome.ok())
-    error = write_picture(
-        settings.plot,
-        distribution_svg(settings.scenario, outcome, settings.questions, settings.plot_cumulative));
+    error = write_picture(settings.plot, distribution_svg(scenario, outcome, settings.questions,
+                                                          settings.plot_cumulative));
   if (error.empty() && !settings.html.empty())
-    error = write_whole(settings.html, run_page(settings.scenario, outcome, settings.questions));
+    error = write_whole(settings.html, run_page(scenario, outcome, settings.questions));
   if (!error.empty()) {
     say(error);
     return kExitOutput;

@@ -2,10 +2,12 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 
+#include "cli/column_names.h"
 #include "cli/csv.h"
 
 namespace tarven::cli {
@@ -18,15 +20,23 @@ std::string limit_text(double v) {
   return ec == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
+// Whether kInputColumns[f] is a count, which a double holds exactly only up to 9e15.
+bool is_count(std::size_t f) {
+  const std::string_view name = kInputColumns[f];
+  return name == "n_total" || name == "n_majority" || name == "n_minority" || name == "n_hired";
+}
+
 // A value beyond any that field may take (1e400, or a count of 1e20), in the words of the
-// library's refusals, with the text as given.
+// library's refusals (ProblemError::message), with the text as given.
 std::string out_of_range(std::size_t f, const std::string& text) {
-  constexpr double kLow[] = {2, 1, 1, -kMaxAbsD, -kMaxAbsRho, kMinRetention};
-  constexpr double kHigh[] = {kMaxTotal, kMaxTotal - 1, kMaxTotal,
+  constexpr double kLow[] = {2, 1, 1, 0, 1, 0, -kMaxAbsD, -kMaxAbsRho, kMinRetention};
+  constexpr double kHigh[] = {kMaxTotal, kMaxTotal - 1, kMaxTotal - 1, 1, kMaxTotal, 1,
                               kMaxAbsD,  kMaxAbsRho,    kMaxRetention};
-  const ProblemError error{
-      static_cast<ProblemField>(f), ProblemFault::kOutOfRange, kInputColumns[f], text,
-      "out of range (from " + limit_text(kLow[f]) + " to " + limit_text(kHigh[f]) + ")"};
+  static_assert(std::size(kLow) == kInputColumns.size() && std::size(kHigh) == std::size(kLow));
+  ProblemError error;
+  error.name = kInputColumns[f];
+  error.value = text;
+  error.allowed = "out of range (from " + limit_text(kLow[f]) + " to " + limit_text(kHigh[f]) + ")";
   return error.message();
 }
 
@@ -37,7 +47,57 @@ double thread_cpu_seconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+std::size_t column_index(std::string_view name) {
+  for (std::size_t f = 0; f < kInputColumns.size(); ++f)
+    if (name == kInputColumns[f]) return f;
+  return kInputColumns.size();  // a caller's mistake: at() below throws
+}
+
 }  // namespace
+
+std::variant<ScenarioColumns, std::string> scenario_columns(
+    const std::vector<std::string>& header) {
+  if (std::optional<std::string> fault = header_fault(header)) return *fault;
+  // Each entry one column, or the columns of which a row gives exactly one.
+  const std::vector<std::vector<std::string>> needs{{"n_total"},
+                                                    {"n_majority", "n_minority", "minority_share"},
+                                                    {"n_hired", "selection_ratio"},
+                                                    {"d"},
+                                                    {"rho"},
+                                                    {"retention"}};
+  if (std::optional<std::string> missing = missing_columns(header, needs)) return *missing;
+  ScenarioColumns columns;
+  std::vector<bool> used(header.size(), false);
+  auto index_of = [&](std::string_view name) -> std::optional<std::size_t> {
+    const auto at = std::find(header.begin(), header.end(), name);
+    if (at == header.end()) return std::nullopt;
+    return static_cast<std::size_t>(at - header.begin());
+  };
+  for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
+    columns.fields[f] = index_of(kInputColumns[f]);
+    if (columns.fields[f]) used[*columns.fields[f]] = !is_share(kInputColumns[f]);
+  }
+  columns.id = index_of("scenario_id");
+  if (columns.id) used[*columns.id] = true;
+  for (std::size_t c = 0; c < header.size(); ++c) {
+    if (used[c]) continue;
+    columns.passthrough.push_back(c);
+    columns.passthrough_names.push_back(header[c]);
+  }
+  return columns;
+}
+
+bool is_share(std::string_view column) {
+  return column == "minority_share" || column == "selection_ratio";
+}
+
+std::string& ScenarioInput::field(std::string_view name) {
+  return fields.at(column_index(name));
+}
+
+const std::string& ScenarioInput::field(std::string_view name) const {
+  return fields.at(column_index(name));
+}
 
 std::variant<Problem, std::string> problem_of(const ScenarioInput& input) {
   if (input.fault) return *input.fault;
@@ -48,18 +108,20 @@ std::variant<Problem, std::string> problem_of(const ScenarioInput& input) {
     const ParsedNumber number = parse_number(text);
     if (number.fault == NumberFault::kNotANumber)
       return std::string(kInputColumns[f]) + ": \"" + text + "\" is not a number";
-    // Counts (the first three fields) beyond 9e15 are past any count a double holds exactly.
-    if (number.fault == NumberFault::kOutOfRange || (f < 3 && std::fabs(number.value) > 9e15))
+    if (number.fault == NumberFault::kOutOfRange || (is_count(f) && std::fabs(number.value) > 9e15))
       return out_of_range(f, text);
     values[f] = number.value;
   }
   ScenarioInputs inputs;
   inputs.n_total = values[0];
   inputs.n_majority = values[1];
-  inputs.n_hired = values[2];
-  inputs.d = values[3];
-  inputs.rho = values[4];
-  inputs.retention = values[5];
+  inputs.n_minority = values[2];
+  inputs.minority_share = values[3];
+  inputs.n_hired = values[4];
+  inputs.selection_ratio = values[5];
+  inputs.d = values[6];
+  inputs.rho = values[7];
+  inputs.retention = values[8];
   std::variant<Problem, InputsError> made = problem_from(inputs);
   if (auto* error = std::get_if<InputsError>(&made)) return error->message;
   return std::get<Problem>(made);

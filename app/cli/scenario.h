@@ -8,6 +8,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -15,15 +16,37 @@
 
 namespace tarven::cli {
 
-// The six fields that state a scenario, in this order.
-inline constexpr std::array<const char*, 6> kInputColumns{"n_total", "n_majority", "n_hired",
-                                                          "d",       "rho",        "retention"};
+// The fields that may state a scenario, in this order: the library's ScenarioInputs by name. A
+// group's size is given by one of n_majority, n_minority and minority_share, the hires by one of
+// n_hired and selection_ratio.
+inline constexpr std::array<const char*, 9> kInputColumns{
+    "n_total",         "n_majority", "n_minority", "minority_share", "n_hired",
+    "selection_ratio", "d",          "rho",        "retention"};
+// Where a scenario file's header has what: the fields that state the scenario, the id, and the
+// columns passed through to the output (the shares among them, which are fields as well).
+struct ScenarioColumns {
+  std::array<std::optional<std::size_t>, kInputColumns.size()> fields;
+  std::optional<std::size_t> id;  // scenario_id
+  std::vector<std::size_t> passthrough;
+  std::vector<std::string> passthrough_names;
+};
+// An error text when the header cannot state scenarios: every missing column named with the near
+// misses, a file separated by something else than commas, a column without a name.
+std::variant<ScenarioColumns, std::string> scenario_columns(const std::vector<std::string>& header);
+
+// The shares are no column of the summary, which states the counts they give; they are passed
+// through to the output as given, beside the scenario's other columns.
+bool is_share(std::string_view column);
 
 struct ScenarioInput {
   std::string id;                        // scenario_id
-  std::vector<std::string> passthrough;  // the other columns of the row, as given
-  std::array<std::string, 6> fields;     // kInputColumns as given; empty when missing
-  std::optional<std::string> fault;      // a row that could not be read at all
+  std::vector<std::string> passthrough;  // the other columns of the row (and the shares), as given
+  std::array<std::string, kInputColumns.size()> fields;  // as given; empty when not given
+  std::optional<std::string> fault;                      // a row that could not be read at all
+
+  // The field called `name` (one of kInputColumns), as given.
+  std::string& field(std::string_view name);
+  const std::string& field(std::string_view name) const;
 };
 
 // What every scenario of one command is asked, and how it is computed.

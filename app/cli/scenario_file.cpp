@@ -30,37 +30,28 @@ ScenarioFile::~ScenarioFile() {
 }
 
 std::string ScenarioFile::open(const std::string& path) {
-  path_ = path;
+  path_ = input_name(path);
   if (std::string error = open_input(path, fd_); !error.empty()) return error;
+  // A pipe, or the standard input (which may stand anywhere in its file), is kept for a second
+  // reading as it is read.
   struct stat st {};
-  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (path == "-" || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     copy_ = anonymous_file();
     if (copy_ < 0)
-      return path + ": cannot keep a copy to read twice (" + std::strerror(errno) + ")";
+      return path_ + ": cannot keep a copy to read twice (" + std::strerror(errno) + ")";
   }
   lines_ = std::make_unique<LineReader>(fd_, kMaxLineBytes, copy_);
   reader_ = std::make_unique<CsvReader>(*lines_);
-  if (auto error = reader_->read_header()) return path + ": " + error->message;
+  if (auto error = reader_->read_header()) return path_ + ": " + error->message;
 
-  std::vector<bool> used(reader_->header().size(), false);
-  CsvTable columns;  // the header alone, for find_column
-  columns.header = reader_->header();
-  columns.header_line = reader_->header_line();
-  for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
-    const auto found = find_column(columns, kInputColumns[f]);
-    if (found.error) return path + ": no column \"" + std::string(kInputColumns[f]) + "\"";
-    at_[f] = found.value;
-    used[found.value] = true;
-  }
-  if (const auto found = find_column(columns, "scenario_id"); !found.error) {
-    id_column_ = found.value;
-    used[found.value] = true;
-  }
-  for (std::size_t c = 0; c < columns.header.size(); ++c) {
-    if (used[c]) continue;
-    passthrough_.push_back(c);
-    passthrough_names_.push_back(common::valid_utf8(columns.header[c]));
-  }
+  auto found = scenario_columns(reader_->header());
+  if (auto* error = std::get_if<std::string>(&found)) return path_ + ": " + *error;
+  const ScenarioColumns& columns = std::get<ScenarioColumns>(found);
+  at_ = columns.fields;
+  id_column_ = columns.id;
+  passthrough_ = columns.passthrough;
+  for (const std::string& name : columns.passthrough_names)
+    passthrough_names_.push_back(common::valid_utf8(name));
 
   // The whole file once: every row counted, every id's hash kept.
   CsvRow row;
@@ -146,7 +137,8 @@ bool ScenarioFile::next(ScenarioInput& scenario) {
     return c < row_.fields.size() ? common::valid_utf8(row_.fields[c]) : std::string();
   };
   for (const std::size_t c : passthrough_) scenario.passthrough.push_back(field(c));
-  for (std::size_t f = 0; f < kInputColumns.size(); ++f) scenario.fields[f] = field(at_[f]);
+  for (std::size_t f = 0; f < kInputColumns.size(); ++f)
+    scenario.fields[f] = at_[f] ? field(*at_[f]) : std::string();
   scenario.fault.reset();
   if (row_.fault) scenario.fault = common::valid_utf8(*row_.fault);
   return true;

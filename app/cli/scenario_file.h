@@ -27,8 +27,9 @@ class ScenarioFile {
   ScenarioFile(const ScenarioFile&) = delete;
   ScenarioFile& operator=(const ScenarioFile&) = delete;
 
-  // Opens and checks the file: readable, a header with the six input columns, no scenario_id
-  // twice. An error text naming the file (and the line) otherwise. Then positioned at row 1.
+  // Opens and checks the file ("-": the standard input): readable, a header with the columns
+  // that state scenarios, no scenario_id twice. An error text naming the file (and the line)
+  // otherwise. Then positioned at row 1.
   std::string open(const std::string& path);
 
   std::size_t rows() const { return rows_; }
@@ -53,7 +54,7 @@ class ScenarioFile {
   int copy_ = -1;  // what was read of a pipe
   std::unique_ptr<LineReader> lines_;
   std::unique_ptr<CsvReader> reader_;
-  std::array<std::size_t, kInputColumns.size()> at_{};
+  std::array<std::optional<std::size_t>, kInputColumns.size()> at_{};  // the fields' columns
   std::optional<std::size_t> id_column_;
   std::vector<std::size_t> passthrough_;
   std::vector<std::string> passthrough_names_;

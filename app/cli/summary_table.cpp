@@ -1,9 +1,12 @@
 #include "cli/summary_table.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "cli/column_names.h"
 #include "cli/csv.h"
 #include "common/utf8_text.h"
 
@@ -51,6 +54,16 @@ nlohmann::ordered_json json_of(const SummaryField& f) {
   return nullptr;
 }
 
+// A label as given; a share, which the scenario reads as a number, as that number where it is one.
+nlohmann::ordered_json passthrough_json(const std::string& name, const std::string& given) {
+  if (!is_share(name)) return given;
+  double value = 0.0;
+  const char* end = given.data() + given.size();
+  const auto [ptr, ec] = std::from_chars(given.data(), end, value);
+  if (given.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) return given;
+  return value;
+}
+
 std::optional<double> cpu_seconds(const SummaryLayout& layout, const ScenarioOutcome& outcome) {
   return layout.questions.timing ? outcome.cpu_seconds : std::nullopt;
 }
@@ -68,7 +81,21 @@ std::optional<double> written_ai(const ScenarioOutcome& outcome, const Distribut
 std::variant<SummaryLayout, std::string> summary_layout(std::vector<std::string> passthrough,
                                                         const CommandQuestions& questions) {
   if (std::optional<std::string> refused = check_questions(questions)) return *refused;
-  return SummaryLayout{std::move(passthrough), questions};
+  SummaryLayout layout{{}, questions};
+  // A column of the scenarios named like one of the output would be written twice, and readers
+  // of the file would take one for the other.
+  const std::vector<std::string> own = summary_header(layout);
+  std::vector<std::string> clashes;
+  for (const std::string& name : passthrough)
+    if (std::find(own.begin(), own.end(), name) != own.end()) clashes.push_back(name);
+  if (!clashes.empty())
+    return "the scenarios' column" + std::string(clashes.size() == 1 ? " " : "s ") +
+           quoted_list(clashes) + (clashes.size() == 1 ? " is" : " are") +
+           " also written by tarven, which would give the output two columns of that name: "
+           "rename or remove " +
+           (clashes.size() == 1 ? "it" : "them");
+  layout.passthrough = std::move(passthrough);
+  return layout;
 }
 
 std::vector<std::string> summary_header(const SummaryLayout& layout) {
@@ -100,9 +127,11 @@ std::string summary_json(const SummaryLayout& layout, const ScenarioInput& input
   // Text that is not UTF-8 is repaired as the CSV writer repairs it (csv_field).
   object["scenario_id"] = common::valid_utf8(input.id);
   nlohmann::ordered_json in = nlohmann::ordered_json::object();
-  for (std::size_t c = 0; c < layout.passthrough.size(); ++c)
-    in[common::valid_utf8(layout.passthrough[c])] =
+  for (std::size_t c = 0; c < layout.passthrough.size(); ++c) {
+    const std::string given =
         c < input.passthrough.size() ? common::valid_utf8(input.passthrough[c]) : "";
+    in[common::valid_utf8(layout.passthrough[c])] = passthrough_json(layout.passthrough[c], given);
+  }
   for (std::size_t f = 0; f < kProblemColumns && f < fields.size(); ++f)
     in[fields[f].name] = json_of(fields[f]);
   object["input"] = std::move(in);

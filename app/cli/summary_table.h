@@ -18,7 +18,8 @@ struct SummaryLayout {
   CommandQuestions questions;
 };
 
-// The layout of the questions; an error text for questions the library refuses (a usage error).
+// The layout of the questions; an error text for questions the library refuses, or for a
+// pass-through column named like a column the summary writes (usage errors).
 std::variant<SummaryLayout, std::string> summary_layout(std::vector<std::string> passthrough,
                                                         const CommandQuestions& questions);
 
@@ -29,7 +30,8 @@ std::vector<std::string> summary_header(const SummaryLayout& layout);
 std::vector<std::string> summary_row(const SummaryLayout& layout, const ScenarioInput& input,
                                      const ScenarioOutcome& outcome);
 
-// One JSON object: scenario_id, "input" (the pass-through and the problem's columns), engine,
+// One JSON object: scenario_id, "input" (the pass-through columns as given, shares as numbers, and
+// the problem's columns), engine,
 // alpha, status, error, and "summary" (every other column by its name); null where the CSV has
 // NA. With `with_distribution`, also "distribution": every split. One line, or indented by
 // `indent`.

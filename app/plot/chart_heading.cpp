@@ -3,12 +3,29 @@
 #include "plot/chart_style.h"
 
 namespace tarven::plot {
+namespace {
+
+constexpr double kTop = 8;
+constexpr double kBelow = 8;
+double title_step() {
+  return style::kTitleSize + 2;
+}
+double subtitle_step() {
+  return style::kSubtitleSize + 6;
+}
+
+}  // namespace
+
+double chart_heading_bottom(std::string_view title, std::string_view subtitle) {
+  return kTop + (title.empty() ? 0 : title_step()) + (subtitle.empty() ? 0 : subtitle_step()) +
+         kBelow;
+}
 
 double draw_chart_heading(SvgWriter& svg, std::string_view title, std::string_view subtitle,
                           double left) {
-  double y = 8;
+  double y = kTop;
   if (!title.empty()) {
-    y += style::kTitleSize + 2;
+    y += title_step();
     svg.text_element("text",
                      {{"class", "chart-title"},
                       {"x", left},
@@ -19,7 +36,7 @@ double draw_chart_heading(SvgWriter& svg, std::string_view title, std::string_vi
                      title);
   }
   if (!subtitle.empty()) {
-    y += style::kSubtitleSize + 6;
+    y += subtitle_step();
     svg.text_element("text",
                      {{"class", "chart-subtitle"},
                       {"x", left},
@@ -28,7 +45,7 @@ double draw_chart_heading(SvgWriter& svg, std::string_view title, std::string_vi
                       {"fill", style::kMutedInk}},
                      subtitle);
   }
-  return y + 8;
+  return y + kBelow;
 }
 
 }  // namespace tarven::plot

@@ -8,7 +8,10 @@
 
 namespace tarven::plot {
 
-// Returns the y below the heading, where the chart's body may start.
+// The y below the heading, where the chart's body may start, before it is drawn.
+double chart_heading_bottom(std::string_view title, std::string_view subtitle);
+
+// Returns chart_heading_bottom(title, subtitle).
 double draw_chart_heading(SvgWriter& svg, std::string_view title, std::string_view subtitle,
                           double left);
 

@@ -19,6 +19,7 @@ constexpr double kMarginRight = 16;
 constexpr double kFacetGap = 14;
 constexpr double kInset = 8;  // keeps markers at the ends of the x axis inside the facet
 constexpr double kStripHeight = 22;
+constexpr double kRowGap = 30;  // under a row of facets, for its x labels
 constexpr double kLegendGap = 20;
 constexpr double kLegendSwatch = 26;  // the sample of line with its marker
 constexpr double kLegendRow = 18;
@@ -116,28 +117,42 @@ std::string curve_chart_svg(const CurveChart& chart) {
         std::max(legend_width, kLegendSwatch + 6 + estimate_text_width(group, style::kLabelSize));
   }
   const bool has_legend = !groups.empty();
-  const auto facet_count = static_cast<double>(std::max<std::size_t>(chart.facets.size(), 1));
-  const double plots_width = facet_count * chart.facet_width + (facet_count - 1) * kFacetGap;
+  const std::size_t facet_count = std::max<std::size_t>(chart.facets.size(), 1);
+  const std::size_t columns =
+      chart.columns == 0 ? facet_count : std::min(chart.columns, facet_count);
+  const std::size_t rows = (facet_count + columns - 1) / columns;
+  const double plots_width = static_cast<double>(columns) * chart.facet_width +
+                             static_cast<double>(columns - 1) * kFacetGap;
   const double width =
       kMarginLeft + plots_width + (has_legend ? kLegendGap + legend_width : 0) + kMarginRight;
 
-  SvgWriter svg(width, chart.height, chart.title);
-  const double heading_bottom = draw_chart_heading(svg, chart.title, chart.subtitle, 16);
+  // The first row is laid out as a chart of one row; each further row repeats its strip, its
+  // plot and the x labels under it.
   const bool has_strips = std::any_of(chart.facets.begin(), chart.facets.end(),
                                       [](const Facet& f) { return !f.title.empty(); });
-  const double plot_top = heading_bottom + (has_strips ? kStripHeight : 0) + 4;
   const double bottom_margin = chart.note.empty() ? 52 : 72;
-  const double plot_bottom = chart.height - bottom_margin;
+  const double strip = has_strips ? kStripHeight : 0;
+  const double first_top = chart_heading_bottom(chart.title, chart.subtitle) + strip + 4;
+  const double plot_height = chart.height - bottom_margin - first_top;
+  const double row_pitch = plot_height + kRowGap + strip + 4;
+  const double height = chart.height + static_cast<double>(rows - 1) * row_pitch;
+
+  SvgWriter svg(width, height, chart.title);
+  draw_chart_heading(svg, chart.title, chart.subtitle, 16);
 
   const Ticks x_ticks =
       nice_ticks(xs.lo, xs.hi, std::max(3, static_cast<int>(chart.facet_width / 70)));
   const Ticks y_ticks = nice_ticks(chart.y_from.value_or(ys.lo), chart.y_to.value_or(ys.hi), 5);
-  const LinearScale y{y_ticks.lo, y_ticks.hi, plot_bottom, plot_top};
 
   std::vector<Facet> facets = chart.facets;
   if (facets.empty()) facets.emplace_back();
+  double plot_bottom = 0;
   for (std::size_t f = 0; f < facets.size(); ++f) {
-    const double left = kMarginLeft + static_cast<double>(f) * (chart.facet_width + kFacetGap);
+    const std::size_t column = f % columns;
+    const double plot_top = first_top + static_cast<double>(f / columns) * row_pitch;
+    plot_bottom = plot_top + plot_height;
+    const LinearScale y{y_ticks.lo, y_ticks.hi, plot_bottom, plot_top};
+    const double left = kMarginLeft + static_cast<double>(column) * (chart.facet_width + kFacetGap);
     const double right = left + chart.facet_width;
     const LinearScale x{x_ticks.lo, x_ticks.hi, left + kInset, right - kInset};
 
@@ -158,7 +173,7 @@ std::string curve_chart_svg(const CurveChart& chart) {
                         {"fill", style::kInk}},
                        facets[f].title);
     }
-    draw_y_axis(svg, y, y_ticks, left, right, f == 0);
+    draw_y_axis(svg, y, y_ticks, left, right, column == 0);
     for (const double value : x_ticks.values) {
       svg.leaf("line", {{"class", "grid"},
                         {"x1", x(value)},
@@ -198,12 +213,12 @@ std::string curve_chart_svg(const CurveChart& chart) {
   }
 
   draw_x_title(svg, chart.x_title, kMarginLeft + 0.5 * plots_width, plot_bottom + 38);
-  draw_y_title(svg, chart.y_title, 20, 0.5 * (plot_top + plot_bottom));
+  draw_y_title(svg, chart.y_title, 20, 0.5 * (first_top + plot_bottom));
   if (!chart.note.empty()) {
     svg.text_element("text",
                      {{"class", "note"},
                       {"x", 16},
-                      {"y", chart.height - 10},
+                      {"y", height - 10},
                       {"font-size", style::kNoteSize},
                       {"font-style", "italic"},
                       {"fill", style::kMutedInk}},
@@ -212,7 +227,7 @@ std::string curve_chart_svg(const CurveChart& chart) {
 
   if (has_legend) {
     const double left = kMarginLeft + plots_width + kLegendGap;
-    double row = plot_top + style::kLabelSize;
+    double row = first_top + style::kLabelSize;
     svg.open("g", {{"class", "legend"}});
     if (!chart.legend_title.empty()) {
       svg.text_element("text",

@@ -1,7 +1,8 @@
 #pragma once
 
 // Lines over a numeric x, one per value of a grouping variable (the number of applicants, say),
-// in facets side by side that share both axes, with a legend and a note line under the chart.
+// in facets side by side (or in rows and columns) that share both axes, with a legend and a note
+// line under the chart.
 
 #include <optional>
 #include <string>
@@ -34,11 +35,14 @@ struct CurveChart {
   std::string y_title;
   std::string legend_title;
   std::vector<Facet> facets;
+  // Panels per row, filled row by row; 0 puts every facet in one row. Every row repeats the y
+  // axis at its left and every panel labels its x axis.
+  std::size_t columns = 0;
   std::string note;              // under the chart, e.g. "3 rows not ok were left out"
   std::optional<double> y_from;  // fixed ends of the y axis (0 and 1 for a rate); else the data's
   std::optional<double> y_to;
   double facet_width = 280;
-  double height = 420;
+  double height = 420;  // of a chart with one row of facets; each further row adds its own
 };
 
 // Elements for readers other than people: g.facet (data-title), g.series (data-group) holding

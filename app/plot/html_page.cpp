@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <string_view>
 
 #include "plot/markup.h"
@@ -14,18 +15,25 @@ constexpr std::string_view kStyleSheet = R"(
 body { margin: 0; background: #FFFFFF; color: #222222;
   font: 15px/1.5 Helvetica, Arial, "DejaVu Sans", sans-serif; }
 header, main, footer { max-width: 1100px; margin: 0 auto; padding: 0 24px; }
+body.wide header, body.wide main, body.wide footer { max-width: none; }
 header { padding-top: 24px; }
 h1 { font-size: 26px; line-height: 1.25; margin: 0 0 4px; }
 .subtitle { color: #555555; margin: 0 0 12px; }
 h2 { font-size: 19px; margin: 32px 0 10px; padding-bottom: 4px; border-bottom: 1px solid #DDDDDD; }
 p { max-width: 75ch; }
-.table-wrap { overflow-x: auto; }
+.table-wrap { overflow: auto; max-height: 85vh; margin: 12px 0; }
 table { border-collapse: collapse; margin: 12px 0; font-variant-numeric: tabular-nums; }
+.table-wrap table { margin: 0; }
 caption { text-align: left; font-weight: bold; padding-bottom: 6px; }
 th, td { padding: 4px 14px 4px 0; border-bottom: 1px solid #E6E6E6; text-align: left;
   vertical-align: top; }
 thead th { border-bottom: 2px solid #999999; }
-th.num, td.num { text-align: right; padding: 4px 0 4px 14px; }
+table.data th, table.data td { padding: 4px 8px; border-left: 1px solid #E6E6E6;
+  white-space: nowrap; }
+table.data th:first-child, table.data td:first-child { border-left: none; }
+table.data thead th { position: sticky; top: 0; background: #FFFFFF; z-index: 1;
+  box-shadow: inset 0 -2px 0 #999999; }
+th.num, td.num { text-align: right; }
 table.summary th { font-weight: normal; color: #555555; padding-right: 24px; }
 figure { margin: 20px 0; }
 figure svg { display: block; max-width: 100%; height: auto; }
@@ -41,7 +49,23 @@ bool is_number(std::string_view text) {
   double value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
+  return !text.empty() && ec == std::errc() && ptr == end;
+}
+
+bool is_missing(std::string_view text) {
+  return text.empty() || text == "NA";
+}
+
+// A number with a fraction or exponent to `digits` significant digits ("0.09999999999999999" is
+// "0.1"); any other text, whole numbers included, as it is.
+std::string rounded(const std::string& text, int digits) {
+  if (digits <= 0 || !is_number(text) || text.find_first_of(".eE") == std::string::npos)
+    return text;
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+  return buffer;
 }
 
 std::vector<bool> numeric_columns(const DataTable& table) {
@@ -49,7 +73,7 @@ std::vector<bool> numeric_columns(const DataTable& table) {
   for (std::size_t c = 0; c < numeric.size(); ++c) {
     bool any = false;
     for (const auto& row : table.rows) {
-      if (c >= row.size() || row[c].empty()) continue;
+      if (c >= row.size() || is_missing(row[c])) continue;
       any = true;
       if (!is_number(row[c])) numeric[c] = false;
     }
@@ -100,7 +124,11 @@ struct BlockWriter {
       html.open("tr");
       // A short row is padded so that every row has a cell under every heading.
       for (std::size_t c = 0; c < std::max(row.size(), t.columns.size()); ++c) {
-        html.text_element("td", column_class(numeric, c), c < row.size() ? row[c] : "");
+        const std::string given = c < row.size() ? row[c] : "";
+        const std::string shown = rounded(given, t.significant_digits);
+        Attributes attributes = column_class(numeric, c);
+        if (shown != given) attributes.push_back({"title", given});
+        html.text_element("td", attributes, shown);
       }
       html.close();
     }
@@ -142,7 +170,7 @@ std::string html_page(const HtmlPage& page) {
   html.close();
   html.close();
 
-  html.open("body");
+  html.open("body", page.wide ? Attributes{{"class", "wide"}} : Attributes{});
   html.open("header");
   html.text_element("h1", {}, page.title);
   if (!page.subtitle.empty()) html.text_element("p", {{"class", "subtitle"}}, page.subtitle);

@@ -20,11 +20,14 @@ struct SummaryTable {
   std::vector<std::pair<std::string, std::string>> rows;
 };
 
-// A table of results. Columns whose every cell is a number are right-aligned.
+// A table of results. Columns whose every cell is a number (or NA) are right-aligned.
 struct DataTable {
   std::string caption;
   std::vector<std::string> columns;
   std::vector<std::vector<std::string>> rows;
+  // When above 0, numbers with a fraction or an exponent are shown to this many significant
+  // digits, with the text as given in the cell's tooltip; whole numbers are shown as given.
+  int significant_digits = 0;
 };
 
 // `svg` must be a whole SVG document as the chart functions return it; it is inlined unchanged.
@@ -46,6 +49,7 @@ struct Section {
 };
 
 struct HtmlPage {
+  bool wide = false;  // as wide as the window, for tables of many columns
   std::string title;
   std::string subtitle;
   std::vector<Section> sections;

@@ -25,7 +25,8 @@ class Observer {
   // A diagnostic was raised (it comes before the pair event of the attempt that raised it).
   virtual void diagnostic(const Diagnostic& /*diagnostic*/) {}
   // How far the evaluation has come: `done` of `total` steps (pairs, then the rates), called at
-  // least every 0.25 s while an evaluation runs longer than that, and once at the end. A binding
+  // least every 0.25 s while an evaluation runs longer than that, and once at the end of one that
+  // was not cancelled. A binding
   // shows it, or polls its own interrupt here and sets the cancel flag of Options: the evaluation
   // then ends within 0.5 s with the cancelled status.
   virtual void progress(std::int64_t /*done*/, std::int64_t /*total*/) {}

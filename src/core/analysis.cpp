@@ -160,7 +160,7 @@ void analyse_into(const Problem& p, const Questions& q, const Options& options, 
   const double n = p.n_total();
   a.population_unscreened =
       unscreened_population_values(p.n_majority() / n, p.n_hired() / n, p.d()).value;
-  if (counter) counter->finished();
+  if (counter && a.status != AnalysisStatus::kCancelled) counter->finished();
 }
 
 // Every summary column; values where `analysis` has them.

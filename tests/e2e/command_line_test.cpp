@@ -49,6 +49,24 @@ TEST(CommandLine, HelpVersionAndUsageErrorsAsOnAnyTool) {
   EXPECT_NE(refused.err.find("n_hired = 11: must be from 1 to 10"), std::string::npos)
       << refused.err;
   EXPECT_EQ(tarven({"grid", "/no/such/file.csv"}).exit_code, 2);
+  // A threshold written as a percentage is refused with its share, by both commands, before any
+  // output is made.
+  Scratch dir;
+  write_file(dir("g.csv"), "n_total,n_majority,n_hired,d,rho,retention\n10,7,4,0,0,0.5\n");
+  for (const auto& args :
+       {std::vector<std::string>{"run", "--n-total", "10", "--n-majority", "7", "--n-hired", "4",
+                                 "--d", "0", "--rho", "0", "--retention", "0.5", "--threshold",
+                                 "80"},
+        std::vector<std::string>{"grid", dir("g.csv"), "-o", dir("r.csv"), "--threshold", "80"}}) {
+    const auto percentage = tarven(args);
+    EXPECT_EQ(percentage.exit_code, 2) << args[0];
+    EXPECT_NE(percentage.err.find("threshold 80: must lie above 0 and at most 1 (a percentage? "
+                                  "80 % is 0.80)"),
+              std::string::npos)
+        << percentage.err;
+    EXPECT_EQ(percentage.out, "");
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir("r.csv")));
   // An engine's name is one of the library's words, never a silent default.
   const auto engine = tarven({"run", "--n-total", "10", "--n-majority", "7", "--n-hired", "4",
                               "--d", "0", "--rho", "0", "--retention", "0.5", "--engine", "foo"});
@@ -108,6 +126,37 @@ TEST(CommandLine, RunJsonAOneRowGridAndTheDialogueReportAgree) {
   }
   const std::string means = fixed(json["summary"]["sr_majority_mean"].get<double>(), 3);
   EXPECT_NE(report.find("\n  " + means + "  "), std::string::npos) << means;
+}
+
+TEST(CommandLine, RunTakesSharesAsTheGridDoes) {
+  const std::vector<std::string> common{"run", "--n-total",   "50",  "--d",      "0.5", "--rho",
+                                        "0.3", "--retention", "0.6", "--format", "json"};
+  auto run = [&](std::initializer_list<std::string> sizes) {
+    std::vector<std::string> args = common;
+    args.insert(args.end(), sizes);
+    return tarven(args);
+  };
+  const auto counts = run({"--n-majority", "40", "--n-hired", "10"});
+  const auto shares = run({"--minority-share", "0.2", "--selection-ratio", "0.2"});
+  ASSERT_EQ(counts.exit_code, 0) << counts.err;
+  ASSERT_EQ(shares.exit_code, 0) << shares.err;
+  const auto a = nlohmann::json::parse(counts.out);
+  const auto b = nlohmann::json::parse(shares.out);
+  EXPECT_EQ(a["summary"], b["summary"]);
+  EXPECT_EQ(a["distribution"], b["distribution"]);
+  EXPECT_EQ(b["input"]["minority_share"], 0.2);
+  EXPECT_EQ(b["input"]["n_minority"], 10);
+  EXPECT_FALSE(a["input"].contains("minority_share"));
+
+  const auto twice = run({"--n-majority", "40", "--minority-share", "0.2", "--n-hired", "10"});
+  EXPECT_EQ(twice.exit_code, 2);
+  EXPECT_NE(twice.err.find("n_majority and minority_share are given"), std::string::npos)
+      << twice.err;
+  const auto third = run({"--minority-share", "0.33", "--n-hired", "10"});
+  EXPECT_EQ(third.exit_code, 2);
+  EXPECT_NE(third.err.find("n_total × minority_share = 16.5: not a whole number of applicants"),
+            std::string::npos)
+      << third.err;
 }
 
 TEST(CommandLine, ShardsSpreadByGnuParallelJoinToTheWholeGrid) {

@@ -120,7 +120,7 @@ PairValue SingleEngine::cumulative(int i, int j) const {
   }
   const double part = quad.value + tails_value;  // P(X_S <= X_D) or its complement
   const double s_below_d = lower_form ? part : 1.0 - part;
-  PairValue result;
+  PairValue result{};
   // M <= w exactly when the minority statistic lies below the majority one.
   result.value = major_is_density ? s_below_d : 1.0 - s_below_d;
   result.value = std::clamp(result.value, 0.0, 1.0);

@@ -20,10 +20,12 @@ struct SingleProblem {
   double zcut = 0.0;  // screening cut: Phi^-1(1 - retention)
 };
 
+// Trivial, so that the values of hundreds of thousands of pairs can be allocated without being
+// written twice.
 struct PairValue {
-  double value = 0.0;      // P(M <= w)
-  double abserr = 0.0;     // estimate of its absolute error
-  bool converged = false;  // the estimate is within the engine's tolerance
+  double value;    // P(M <= w)
+  double abserr;   // estimate of its absolute error
+  bool converged;  // the estimate is within the engine's tolerance
 };
 
 // Immutable after construction; cumulative() allocates nothing and may be called from several

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -21,16 +23,23 @@ SingleEnumeration evaluate_pairs_single(const SingleProblem& problem, const mode
   const SingleEngine engine(problem);
   SingleEnumeration out;
   const auto npair = static_cast<std::size_t>(std::max(plan.npair, 0));
-  out.values.resize(npair);
+  if (progress) progress(0, {});
+  out.storage = std::make_unique_for_overwrite<PairValue[]>(npair);
+  out.values = std::span<PairValue>(out.storage.get(), npair);
   // Set (release) once values[k - 1] is final, so that the calling thread may read it.
   const std::unique_ptr<std::atomic<bool>[]> done_flags(new std::atomic<bool>[npair]());
   std::atomic<int> next{1};
   std::atomic<int> done{0};
   std::atomic<bool> cancelled{false};
+  std::mutex mutex;
+  std::condition_variable all_done;
   auto compute = [&](int k) {
     out.values[static_cast<std::size_t>(k) - 1] = engine.cumulative(plan.i(k), plan.j(k));
     done_flags[static_cast<std::size_t>(k) - 1].store(true, std::memory_order_release);
-    done.fetch_add(1, std::memory_order_relaxed);
+    if (done.fetch_add(1, std::memory_order_relaxed) + 1 == plan.npair) {
+      const std::lock_guard lock(mutex);
+      all_done.notify_all();
+    }
   };
   auto stop_asked = [&] {
     if (cancel == nullptr || !cancel->load(std::memory_order_relaxed)) return false;
@@ -53,41 +62,43 @@ SingleEnumeration evaluate_pairs_single(const SingleProblem& problem, const mode
   };
 
   // Pairs are handed out one at a time, so a thread that meets expensive pairs does not hold up
-  // the others.
+  // the others. Without anyone to tell, the calling thread is one of the workers; with progress to
+  // report it only watches, so that the reports come on time however long a pair takes.
   const int count = std::clamp(threads, 1, std::max(plan.npair, 1));
+  const int helpers = progress ? count : count - 1;
   std::vector<std::thread> workers;
-  workers.reserve(static_cast<std::size_t>(count - 1));
-  for (int t = 1; t < count; ++t) {
+  workers.reserve(static_cast<std::size_t>(helpers));
+  for (int t = 0; t < helpers; ++t) {
     try {
       workers.emplace_back(work);
     } catch (const std::system_error&) {
       break;  // a thread the system refuses: the threads there are do the work
     }
   }
-  // The calling thread works too, and between its pairs tells how far the others have come.
-  auto last = std::chrono::steady_clock::now();
-  for (int k = next.fetch_add(1); k <= plan.npair; k = next.fetch_add(1)) {
-    if (stop_asked()) break;
-    compute(k);
-    if (progress) {
-      const auto now = std::chrono::steady_clock::now();
-      if (now - last >= kProgressInterval) {
-        last = now;
-        report();
-      }
+  auto last = std::chrono::steady_clock::now() - kProgressInterval;
+  auto report_due = [&] {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < kProgressInterval) return false;
+    last = now;
+    return true;
+  };
+  if (!progress) {
+    work();
+  } else if (workers.empty()) {
+    // No thread to watch (a target without threads): report between the pairs.
+    for (int k = next.fetch_add(1); k <= plan.npair && !stop_asked(); k = next.fetch_add(1)) {
+      compute(k);
+      if (report_due()) report();
     }
-  }
-  // The last pairs may be the others' and long: keep reporting while waiting for them.
-  if (progress) {
-    while (done.load(std::memory_order_relaxed) < plan.npair && !cancelled.load()) {
-      const bool stop = stop_asked();
-      std::this_thread::sleep_for(stop ? std::chrono::milliseconds(1) : kProgressInterval / 4);
-      if (stop) break;
-      const auto now = std::chrono::steady_clock::now();
-      if (now - last >= kProgressInterval) {
-        last = now;
-        report();
-      }
+  } else {
+    std::unique_lock lock(mutex);
+    while (!all_done.wait_for(lock, kProgressInterval / 4, [&] {
+      return done.load(std::memory_order_relaxed) >= plan.npair || stop_asked();
+    })) {
+      if (!report_due()) continue;
+      lock.unlock();
+      report();
+      lock.lock();
     }
   }
   for (std::thread& t : workers) t.join();

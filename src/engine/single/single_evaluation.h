@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -14,13 +15,15 @@
 namespace tarven::engine::single {
 
 struct SingleEnumeration {
-  std::vector<PairValue> values;  // values[k - 1] for pair k; sized npair once
-  bool cancelled = false;         // `cancel` was set: the values are incomplete
+  std::unique_ptr<PairValue[]> storage;  // npair values, allocated once and written once each
+  std::span<PairValue> values;           // values[k - 1] for pair k
+  bool cancelled = false;                // `cancel` was set: the values are incomplete
 };
 
-// Called on the calling thread between the pairs it computes itself, about every 0.1 s, and once
-// more when every pair is done: how many pairs are done, and the values of the longest run of
-// pairs from the first that are all done (final; the others are still being computed).
+// Called on the calling thread about every 0.1 s while the pairs are computed (at once when they
+// start, and once more when every pair is done): how many pairs are done, and the values of the
+// longest run of pairs from the first that are all done (final; the others are still being
+// computed).
 using PairProgress = std::function<void(int done, std::span<const PairValue> first_done)>;
 
 // `cancel` (may be nullptr) is looked at between pairs; `progress` may be empty.

@@ -326,6 +326,73 @@ TEST_F(GridFiles, AKilledRunsTemporaryFileIsTakenUpAndALiveWritersIsLeftAlone) {
   live.discard();
 }
 
+// Splits a CSV line (the fields here hold no quotes).
+std::vector<std::string> fields_of(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t from = 0;
+  for (std::size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1)
+    fields.push_back(line.substr(from, comma - from));
+  fields.push_back(line.substr(from));
+  return fields;
+}
+
+TEST_F(GridFiles, SharesStateTheSameScenarioAsCountsAndPassThroughAsGiven) {
+  // One scenario (100 applicants, 20 of the minority, 20 hired) three ways, then a share that gives
+  // no whole number of applicants and a row that gives one size twice.
+  GridSettings s = settings(
+      "scenario_id,n_total,n_majority,n_minority,minority_share,n_hired,selection_ratio,d,rho,"
+      "retention\n"
+      "counts,100,80,,,20,,0.5,0.3,0.6\n"
+      "minority,100,,20,,20,,0.5,0.3,0.6\n"
+      "shares,100,,,0.2,,0.20,0.5,0.3,0.6\n"
+      "third,100,,,0.333,20,,0.5,0.3,0.6\n"
+      "twice,100,80,20,,20,,0.5,0.3,0.6\n",
+      "out.csv");
+  EXPECT_EQ(run_grid(s), kExitSomeNotOk);
+  const std::vector<std::string> lines = lines_of(read_file(s.output));
+  ASSERT_EQ(lines.size(), 6u);
+  // The shares are passed through; n_minority is the summary's own column, written once.
+  EXPECT_TRUE(lines[0].starts_with(
+      "scenario_id,minority_share,selection_ratio,n_total,n_majority,n_minority,n_hired,d,"))
+      << lines[0];
+  const std::vector<std::string> counts = fields_of(lines[1]);
+  for (std::size_t r : {2u, 3u}) {
+    const std::vector<std::string> row = fields_of(lines[r]);
+    ASSERT_EQ(row.size(), counts.size());
+    // Every column from n_total on, every digit.
+    for (std::size_t c = 3; c < row.size(); ++c) EXPECT_EQ(row[c], counts[c]) << lines[r];
+  }
+  EXPECT_TRUE(lines[1].starts_with("counts,,,100,80,20,20,0.5,")) << lines[1];
+  EXPECT_TRUE(lines[3].starts_with("shares,0.2,0.20,100,80,20,20,0.5,")) << lines[3];
+  EXPECT_NE(lines[4].find(",invalid,n_total × minority_share = 33.3: not a whole number of "
+                          "applicants,"),
+            std::string::npos)
+      << lines[4];
+  EXPECT_NE(lines[5].find(",invalid,\"n_majority and n_minority are given: give only one of "
+                          "n_majority, n_minority or minority_share\","),
+            std::string::npos)
+      << lines[5];
+
+  // NDJSON holds the same: each name once, the shares as the numbers they are.
+  GridSettings json = s;
+  json.format = "ndjson";
+  json.output = path("out.ndjson");
+  EXPECT_EQ(run_grid(json), kExitSomeNotOk);
+  const std::vector<std::string> objects = lines_of(read_file(json.output));
+  ASSERT_EQ(objects.size(), 5u);
+  EXPECT_NE(objects[2].find("\"input\":{\"minority_share\":0.2,\"selection_ratio\":0.2,"
+                            "\"n_total\":100,\"n_majority\":80,\"n_minority\":20,\"n_hired\":20,"),
+            std::string::npos)
+      << objects[2];
+}
+
+TEST_F(GridFiles, AColumnNamedLikeAnOutputColumnIsRefused) {
+  GridSettings s = settings(
+      "n_total,n_majority,n_hired,d,rho,retention,status\n10,7,4,0.5,0.3,0.6,x\n", "o.csv");
+  EXPECT_EQ(run_grid(s), kExitUsage);
+  EXPECT_FALSE(std::filesystem::exists(s.output));
+}
+
 TEST_F(GridFiles, AMissingColumnIsAUsageErrorAndWritesNothing) {
   GridSettings s = settings("n_total,n_majority,n_hired,d,rho\n10,7,4,0.5,0.3\n", "out.csv");
   EXPECT_EQ(run_grid(s), kExitUsage);

@@ -18,7 +18,12 @@ ScenarioInput input(const std::string& ntot, const std::string& nmaj, const std:
                     const std::string& d, const std::string& rho, const std::string& retention) {
   ScenarioInput s;
   s.id = std::string(1, '1');
-  s.fields = {ntot, nmaj, nsel, d, rho, retention};
+  s.field("n_total") = ntot;
+  s.field("n_majority") = nmaj;
+  s.field("n_hired") = nsel;
+  s.field("d") = d;
+  s.field("rho") = rho;
+  s.field("retention") = retention;
   return s;
 }
 

@@ -61,7 +61,14 @@ TEST(SummaryTable, TheGridsColumnsAreTheLibrarysSummaryFieldsInOrder) {
     header.insert(header.end(), expected.begin(), expected.end());
     header.insert(header.end(), {"cpu_seconds", "tarven_version"});
     EXPECT_EQ(summary_header(layout), header);
-    ScenarioInput input{"s1", {"x"}, {"40", "30", "12", "0.5", "0.3", "0.6"}, std::nullopt};
+    ScenarioInput input{"s1", {"x"}, {}, std::nullopt};
+    for (const auto& [name, value] : {std::pair{"n_total", "40"},
+                                      {"n_majority", "30"},
+                                      {"n_hired", "12"},
+                                      {"d", "0.5"},
+                                      {"rho", "0.3"},
+                                      {"retention", "0.6"}})
+      input.field(name) = value;
     const std::vector<std::string> row =
         summary_row(layout, input, evaluate_scenario(input, q, nullptr));
     ASSERT_EQ(row.size(), header.size());
