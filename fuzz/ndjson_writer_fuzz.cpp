@@ -80,8 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     outcome.analysis.status = tarven::AnalysisStatus::kInvalidQuestions;
     outcome.analysis.message = pieces[9];
   }
+  // A pass-through column named like an output column is refused before anything is written.
   const auto laid_out = tarven::cli::summary_layout({pieces[1]}, questions());
-  check(std::holds_alternative<tarven::cli::SummaryLayout>(laid_out), "the questions refused");
+  if (!std::holds_alternative<tarven::cli::SummaryLayout>(laid_out)) return 0;
   const auto& layout = std::get<tarven::cli::SummaryLayout>(laid_out);
 
   const std::string line = tarven::cli::summary_json(layout, input, outcome);
