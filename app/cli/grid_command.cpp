@@ -222,8 +222,7 @@ int run_grid(const GridSettings& settings) {
   std::string write_error;
   if (!kept.header && kept.rows == 0 && !settings.no_header && settings.format == "csv")
     write_error = output.write(header + kept.line_end);
-  if (write_error.empty() && with_distribution && !kept.distribution_header && kept.rows == 0 &&
-      !settings.no_header)
+  if (write_error.empty() && with_distribution && !kept.distribution_started && !settings.no_header)
     write_error = distribution.write(std::string(kDistributionHeader) + kept.distribution_line_end);
   if (!write_error.empty()) return output_failure(write_error);
 

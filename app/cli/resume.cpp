@@ -106,9 +106,11 @@ class DistributionRows {
   std::string start(OutputFile& out, Kept& kept) {
     std::string error;
     if (!advance(error)) return error;
-    if (have_) kept.distribution_line_end = std::string(file_.line_end());
+    if (have_) {
+      kept.distribution_started = true;
+      kept.distribution_line_end = std::string(file_.line_end());
+    }
     if (have_ && pending_ == kDistributionHeader) {
-      kept.distribution_header = true;
       if (std::string e = out.write(pending_ + kept.distribution_line_end); !e.empty())
         return "write: " + e;
       return advance(error) ? std::string() : error;

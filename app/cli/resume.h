@@ -26,11 +26,11 @@ namespace tarven::cli {
 std::string earlier_rows_file(const std::string& target);
 
 struct Kept {
-  std::size_t rows = 0;    // scenarios kept
-  std::size_t failed = 0;  // of them not ok
-  bool header = false;     // the header line was kept (and written)
-  bool distribution_header = false;
-  std::string line_end = "\n";  // of the output: new lines end as the kept ones do
+  std::size_t rows = 0;               // scenarios kept
+  std::size_t failed = 0;             // of them not ok
+  bool header = false;                // the header line was kept (and written)
+  bool distribution_started = false;  // the earlier distribution file had lines (written as kept)
+  std::string line_end = "\n";        // of the output: new lines end as the kept ones do
   std::string distribution_line_end = "\n";
 };
 

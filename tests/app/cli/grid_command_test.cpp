@@ -271,6 +271,25 @@ TEST_F(GridFiles, ResumeWritesTheEarlierFilesLineEnds) {
   EXPECT_EQ(read_file(resumed.distribution), crlf(read_file(whole.distribution)));
 }
 
+TEST_F(GridFiles, KeptRowsWithoutSplitsNeedNoDistributionRows) {
+  // The first scenario is invalid, so it has no distribution rows; a distribution file asked for
+  // only on resuming then starts with its header and holds the rest.
+  const std::string scenarios =
+      "scenario_id,n_total,n_majority,n_hired,d,rho,retention\n"
+      "a,10,7,4,11,0.3,0.6\nb,12,6,4,0,0.2,0.5\n";
+  GridSettings whole = settings(scenarios, "whole.csv");
+  whole.distribution = path("whole-dist.csv");
+  ASSERT_EQ(run_grid(whole), kExitSomeNotOk);
+  const std::vector<std::string> rows = lines_of(read_file(whole.output));
+  GridSettings resumed = settings(scenarios, "out.csv");
+  resumed.distribution = path("out-dist.csv");
+  resumed.resume = true;
+  write_file(resumed.output, rows[0] + "\n" + rows[1] + "\n");
+  EXPECT_EQ(run_grid(resumed), kExitSomeNotOk);
+  EXPECT_EQ(read_file(resumed.output), read_file(whole.output));
+  EXPECT_EQ(read_file(resumed.distribution), read_file(whole.distribution));
+}
+
 TEST_F(GridFiles, AnInterruptedRerunLeavesTheCompleteOutputAsItWas) {
   GridSettings whole = settings(kScenarios, "out.csv");
   ASSERT_EQ(run_grid(whole), kExitOk);
