@@ -99,10 +99,14 @@ TEST(NiceTicks, TheEndsOfTheDoubleRangeGetFiniteTicksAndExponentLabels) {
     std::vector<std::string> labels;
     for (std::size_t i = 0; i < t.values.size(); ++i) {
       EXPECT_TRUE(std::isfinite(t.values[i]));
-      if (i > 0) EXPECT_LT(t.values[i - 1], t.values[i]);
+      if (i > 0) {
+        EXPECT_LT(t.values[i - 1], t.values[i]);
+      }
       labels.push_back(tick_label(t.values[i], t));
     }
-    if (!c.labels.empty()) EXPECT_EQ(labels, c.labels);
+    if (!c.labels.empty()) {
+      EXPECT_EQ(labels, c.labels);
+    }
     EXPECT_EQ(std::set<std::string>(labels.begin(), labels.end()).size(), labels.size());
     const LinearScale scale{t.lo, t.hi, 0, 400};
     for (const double v : {c.lo, c.hi}) {
