@@ -1,0 +1,4 @@
+library(testthat)
+library(tarven)
+
+test_check("tarven")
