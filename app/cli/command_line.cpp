@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -14,6 +15,7 @@
 #include "cli/pictures.h"
 #include "cli/result_curves.h"
 #include "cli/run_command.h"
+#include "common/utf8_text.h"
 #include "tarven/evaluate.h"
 
 namespace tarven::cli {
@@ -37,9 +39,20 @@ std::string engine_words() {
   return words;
 }
 
+// A count option's text as a whole number >= 0 (a larger one than an int holds is the largest):
+// false for anything else, which the caller refuses in one line.
+bool whole_number(const std::string& text, int& value) {
+  if (text.empty()) return true;  // not given: the default stays
+  if (text.find_first_not_of("0123456789") != std::string::npos) return false;
+  long long n = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  value = ec == std::errc::result_out_of_range || n > INT_MAX ? INT_MAX : static_cast<int>(n);
+  return true;
+}
+
 // The questions every scenario is asked, as flags shared by run and grid.
 void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine,
-                   const char* threads_help) {
+                   std::string& threads, const char* threads_help) {
   // One value per flag, so that a file name after it is never taken for a threshold.
   command
       .add_option("--threshold", q.thresholds,
@@ -66,9 +79,7 @@ void add_questions(CLI::App& command, CommandQuestions& q, std::string& engine,
           },
           "ENGINE")
       ->type_name("ENGINE");
-  command.add_option("--threads", q.threads, threads_help)
-      ->check(CLI::NonNegativeNumber)
-      ->type_name("N");
+  command.add_option("--threads", threads, threads_help)->type_name("N");
   command.add_flag("--timing", q.timing, "Fill the cpu_seconds column (results then vary by run)");
 }
 
@@ -169,7 +180,8 @@ bool wants_command_line(int argc, const char* const* argv) {
   return false;
 }
 
-int run_command_line(int argc, const char* const* argv) {
+// The command line, from its arguments to its exit status.
+static int parse_and_run(int argc, const char* const* argv, bool standard_output_closed) {
   CLI::App app{
       "TARVEN: the exact distribution of the adverse impact ratio for top-down hiring "
       "from a pre-screened applicant pool.\nWithout arguments, the console dialogue runs.",
@@ -208,7 +220,8 @@ int run_command_line(int argc, const char* const* argv) {
     if (name == "n_total" || name == "d" || name == "rho" || name == "retention")
       option->required();
   }
-  add_questions(*run_command, run.questions, run_engine,
+  std::string run_threads;
+  add_questions(*run_command, run.questions, run_engine, run_threads,
                 "Threads for the evaluation (default 0: all cores)");
   run_command->add_option("--format", run.format, "Output: text, json or csv (default text)")
       ->check(CLI::IsMember({"text", "json", "csv"}));
@@ -247,7 +260,8 @@ int run_command_line(int argc, const char* const* argv) {
       ->type_name("FILE");
   grid_command->add_option("-o,--output", grid.output, "Results file (default: standard output)")
       ->type_name("FILE");
-  add_questions(*grid_command, grid.questions, grid_engine,
+  std::string grid_threads;
+  add_questions(*grid_command, grid.questions, grid_engine, grid_threads,
                 "Threads per scenario (default 1, since scenarios run side by side; 0: all cores)");
   grid_command->add_option("--format", grid.format, "Output: csv or ndjson (default csv)")
       ->check(CLI::IsMember({"csv", "ndjson"}));
@@ -255,8 +269,8 @@ int run_command_line(int argc, const char* const* argv) {
       ->add_option("--distribution", grid.distribution,
                    "Write every scenario's splits as tidy CSV to FILE")
       ->type_name("FILE");
-  grid_command->add_option("--jobs", grid.jobs, "Scenarios in parallel (default: all cores)")
-      ->check(CLI::NonNegativeNumber)
+  std::string grid_jobs;
+  grid_command->add_option("--jobs", grid_jobs, "Scenarios in parallel (default 0: all cores)")
       ->type_name("N");
   grid_command->add_option("--shard", shard, "Only the K-th of N contiguous blocks of rows")
       ->type_name("K/N");
@@ -317,8 +331,32 @@ int run_command_line(int argc, const char* const* argv) {
     return kExitUsage;
   }
 
+  // Results due on a standard output that the program was started without would go nowhere.
+  const auto no_standard_output = [&](const char* command, const std::string& output) {
+    if (!standard_output_closed || output != "-") return false;
+    say(std::string(command) +
+        ": standard output is closed: the results would be lost (give -o FILE)");
+    return true;
+  };
+  const auto refused = [&](const char* command, const std::string& error) {
+    if (error.empty()) return false;
+    say(std::string(command) + ": " + error);
+    return true;
+  };
+
   if (run_command->parsed()) {
     run.questions.engine = *parse_engine(run_engine);
+    if (!whole_number(run_threads, run.questions.threads)) {
+      say("--threads must be a whole number >= 0");
+      return kExitUsage;
+    }
+    if (refused("run", check_distinct({}, {{"-o", run.output},
+                                           {"--distribution", run.distribution},
+                                           {"--plot", run.plot},
+                                           {"--html", run.html}})))
+      return kExitUsage;
+    if (no_standard_output("run", run.output)) return kExitOutput;
+    for (std::string& field : run.scenario.fields) field = common::valid_utf8(field);
     run.scenario.id = "1";
     const auto checked = problem_of(run.scenario);
     if (auto* error = std::get_if<std::string>(&checked)) {
@@ -329,6 +367,14 @@ int run_command_line(int argc, const char* const* argv) {
   }
   if (grid_command->parsed()) {
     grid.questions.engine = *parse_engine(grid_engine);
+    if (!whole_number(grid_jobs, grid.jobs)) {
+      say("--jobs must be a whole number >= 0");
+      return kExitUsage;
+    }
+    if (!whole_number(grid_threads, grid.questions.threads)) {
+      say("--threads must be a whole number >= 0");
+      return kExitUsage;
+    }
     if (!shard.empty()) {
       int k = 0;
       int n = 0;
@@ -341,7 +387,8 @@ int run_command_line(int argc, const char* const* argv) {
         good = ec2 == std::errc() && at2 == end && n >= 1 && k >= 1 && k <= n;
       }
       if (!good) {
-        say("grid: --shard must be K/N with 1 <= K <= N, not \"" + shard + "\"");
+        say("grid: --shard must be K/N with 1 <= K <= N, not \"" + common::valid_utf8(shard) +
+            "\"");
         return kExitUsage;
       }
       grid.shard = std::make_pair(k, n);
@@ -354,6 +401,16 @@ int run_command_line(int argc, const char* const* argv) {
       say("grid: --html needs the results as a CSV file (-o FILE)");
       return kExitUsage;
     }
+    if (!grid_html.empty() && grid.no_header) {
+      say("grid: --html reads the results by their header: it cannot go with --no-header");
+      return kExitUsage;
+    }
+    if (refused("grid", check_distinct({{"scenarios file", grid.input}},
+                                       {{"-o", grid.output},
+                                        {"--distribution", grid.distribution},
+                                        {"--html", grid_html}})))
+      return kExitUsage;
+    if (no_standard_output("grid", grid.output)) return kExitOutput;
     if (!grid_html.empty() && !grid_curves.x.empty()) {
       // The columns asked for are known before any scenario is evaluated.
       grid.check_header = [&grid_curves](const std::vector<std::string>& header) {
@@ -366,7 +423,25 @@ int run_command_line(int argc, const char* const* argv) {
     const int drawn = run_plot(grid.output, grid_curves, grid_html);
     return drawn != kExitOk ? drawn : status;
   }
-  if (plot_command->parsed()) return run_plot(plot_input, plot_curves, plot_output);
+  if (plot_command->parsed()) {
+    if (refused("plot", check_distinct({{"results file", plot_input}}, {{"-o", plot_output}})))
+      return kExitUsage;
+    if (no_standard_output("plot", plot_output)) return kExitOutput;
+    return run_plot(plot_input, plot_curves, plot_output);
+  }
+  return kExitUsage;
+}
+
+int run_command_line(int argc, const char* const* argv, bool standard_output_closed) {
+  // Nothing is meant to throw past here; should anything (memory running out), the outputs are
+  // discarded as the stack unwinds and the command ends with a message, not an abort.
+  try {
+    return parse_and_run(argc, argv, standard_output_closed);
+  } catch (const std::bad_alloc&) {
+    say("not enough memory: the command stops, its output files as they were");
+  } catch (const std::exception& e) {
+    say(std::string("stopped: ") + e.what());
+  }
   return kExitUsage;
 }
 

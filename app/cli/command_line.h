@@ -10,7 +10,8 @@ namespace tarven::cli {
 // always ignored) the console dialogue runs.
 bool wants_command_line(int argc, const char* const* argv);
 
-// Parses the arguments and runs the command; returns the exit status (2 for a usage error).
-int run_command_line(int argc, const char* const* argv);
+// Parses the arguments and runs the command; returns the exit status (2 for a usage error, 3 when
+// the results are due on a standard output that the program was started without).
+int run_command_line(int argc, const char* const* argv, bool standard_output_closed = false);
 
 }  // namespace tarven::cli

@@ -40,20 +40,18 @@ struct GridSettings {
       evaluate = evaluate_scenario;
 };
 
-// The scenarios of a table: the id column (or the 1-based row number), the fields that state the
-// scenario and the other columns (and the shares) passed through. An error text when the header
-// lacks a column the scenarios need (naming every one, with the near misses) or has a column
-// without a name.
-struct ScenarioTable {
-  std::vector<std::string> passthrough_names;
-  std::vector<ScenarioInput> scenarios;
-};
-std::variant<ScenarioTable, std::string> scenarios_of(const CsvTable& table);
-
 // Rows ⌊(K−1)·R/N⌋ .. ⌊K·R/N⌋ − 1 (0-based, end excluded) of R rows.
 std::pair<std::size_t, std::size_t> shard_rows(std::size_t rows, int k, int n);
 
 // Runs the command; returns its exit status. Messages go to the standard error stream.
+//
+// The scenarios file is read twice (scenario_file.h) and the results written as they come, in
+// input order: what is held at any time is the rows evaluated but not yet written, at most
+// kRowsAheadPerJob per job beyond the first row still under way. Interrupted, the run keeps the
+// rows done in OUTPUT.partial and leaves OUTPUT as it was; --resume goes on from the newest of
+// that file, the temporary files of killed runs and OUTPUT itself (resume.h).
 int run_grid(const GridSettings& settings);
+
+inline constexpr std::size_t kRowsAheadPerJob = 16;
 
 }  // namespace tarven::cli

@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+#include "common/ignored_signals.h"
+
 namespace tarven::cli {
 namespace {
 
@@ -24,7 +26,8 @@ void catch_interruptions() {
   action.sa_handler = &note_interruption;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // a blocking read or wait is interrupted rather than resumed
-  for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  // Under nohup SIGHUP stays ignored, as it does for the dialogue.
+  for (const int s : {SIGINT, SIGTERM, SIGHUP}) common::handle_unless_ignored(s, action);
 }
 
 const std::atomic<bool>& interrupted() {

@@ -8,7 +8,8 @@
 
 namespace tarven::cli {
 
-// Installs the handlers and lowers the flag: a command calls it once, before its work.
+// Installs the handlers (not over a signal ignored since the start) and lowers the flag: a command
+// calls it once, before its work.
 void catch_interruptions();
 const std::atomic<bool>& interrupted();
 // The signal that raised the flag (0 when none).

@@ -30,11 +30,9 @@ std::string shortest(double v) {
 }
 
 std::optional<double> number_of(const std::string& text) {
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
-  return value;
+  const ParsedNumber number = parse_number(text);
+  if (number.fault != NumberFault::kNone) return std::nullopt;
+  return number.value;
 }
 
 std::string level_text(double level) {

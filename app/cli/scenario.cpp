@@ -8,17 +8,36 @@
 #include <cstdint>
 
 #include "cli/column_names.h"
+#include "cli/csv.h"
 
 namespace tarven::cli {
 namespace {
 
-// The whole field as std::from_chars reads a number, finite.
-std::optional<double> number_of(const std::string& text) {
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
-  return value;
+// A limit as the library writes it: 0.000001, not 1e-06.
+std::string limit_text(double v) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
+  return ec == std::errc() ? std::string(buffer, end) : std::string("?");
+}
+
+// Whether kInputColumns[f] is a count, which a double holds exactly only up to 9e15.
+bool is_count(std::size_t f) {
+  const std::string_view name = kInputColumns[f];
+  return name == "n_total" || name == "n_majority" || name == "n_minority" || name == "n_hired";
+}
+
+// A value beyond any that field may take (1e400, or a count of 1e20), in the words of the
+// library's refusals (ProblemError::message), with the text as given.
+std::string out_of_range(std::size_t f, const std::string& text) {
+  constexpr double kLow[] = {2, 1, 1, 0, 1, 0, -kMaxAbsD, -kMaxAbsRho, kMinRetention};
+  constexpr double kHigh[] = {kMaxTotal, kMaxTotal - 1, kMaxTotal - 1, 1, kMaxTotal, 1,
+                              kMaxAbsD,  kMaxAbsRho,    kMaxRetention};
+  static_assert(std::size(kLow) == kInputColumns.size() && std::size(kHigh) == std::size(kLow));
+  ProblemError error;
+  error.name = kInputColumns[f];
+  error.value = text;
+  error.allowed = "out of range (from " + limit_text(kLow[f]) + " to " + limit_text(kHigh[f]) + ")";
+  return error.message();
 }
 
 // Processor time of the calling thread, which evaluates the scenario.
@@ -86,8 +105,12 @@ std::variant<Problem, std::string> problem_of(const ScenarioInput& input) {
   for (std::size_t f = 0; f < kInputColumns.size(); ++f) {
     const std::string& text = input.fields[f];
     if (text.empty()) continue;  // the library names what is missing
-    values[f] = number_of(text);
-    if (!values[f]) return std::string(kInputColumns[f]) + ": \"" + text + "\" is not a number";
+    const ParsedNumber number = parse_number(text);
+    if (number.fault == NumberFault::kNotANumber)
+      return std::string(kInputColumns[f]) + ": \"" + text + "\" is not a number";
+    if (number.fault == NumberFault::kOutOfRange || (is_count(f) && std::fabs(number.value) > 9e15))
+      return out_of_range(f, text);
+    values[f] = number.value;
   }
   ScenarioInputs inputs;
   inputs.n_total = values[0];

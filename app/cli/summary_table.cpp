@@ -8,6 +8,7 @@
 
 #include "cli/column_names.h"
 #include "cli/csv.h"
+#include "common/utf8_text.h"
 
 namespace tarven::cli {
 namespace {
@@ -49,7 +50,7 @@ nlohmann::ordered_json json_of(const SummaryField& f) {
     if (!std::isfinite(*number)) return nullptr;
     return *number;
   }
-  if (const auto* text = std::get_if<std::string>(&f.value)) return *text;
+  if (const auto* text = std::get_if<std::string>(&f.value)) return common::valid_utf8(*text);
   return nullptr;
 }
 
@@ -123,11 +124,13 @@ std::string summary_json(const SummaryLayout& layout, const ScenarioInput& input
                          const ScenarioOutcome& outcome, bool with_distribution, int indent) {
   const std::vector<SummaryField> fields = fields_of(layout, input, outcome);
   nlohmann::ordered_json object;
-  object["scenario_id"] = input.id;
+  // Text that is not UTF-8 is repaired as the CSV writer repairs it (csv_field).
+  object["scenario_id"] = common::valid_utf8(input.id);
   nlohmann::ordered_json in = nlohmann::ordered_json::object();
   for (std::size_t c = 0; c < layout.passthrough.size(); ++c) {
-    const std::string given = c < input.passthrough.size() ? input.passthrough[c] : "";
-    in[layout.passthrough[c]] = passthrough_json(layout.passthrough[c], given);
+    const std::string given =
+        c < input.passthrough.size() ? common::valid_utf8(input.passthrough[c]) : "";
+    in[common::valid_utf8(layout.passthrough[c])] = passthrough_json(layout.passthrough[c], given);
   }
   for (std::size_t f = 0; f < kProblemColumns && f < fields.size(); ++f)
     in[fields[f].name] = json_of(fields[f]);
@@ -161,18 +164,9 @@ std::string summary_json(const SummaryLayout& layout, const ScenarioInput& input
     }
     object["distribution"] = std::move(rows);
   }
-  return object.dump(indent);
-}
-
-bool read_summary_json(const std::string& line, std::string& id, std::string& status) {
-  const auto object = nlohmann::json::parse(line, nullptr, false);
-  if (object.is_discarded() || !object.is_object() || !object.contains("scenario_id") ||
-      !object["scenario_id"].is_string() || !object.contains("status") ||
-      !object["status"].is_string())
-    return false;
-  id = object["scenario_id"].get<std::string>();
-  status = object["status"].get<std::string>();
-  return true;
+  // Every text above is UTF-8 already; should anything else slip through, it is replaced rather
+  // than thrown.
+  return object.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::string distribution_lines(const ScenarioInput& input, const ScenarioOutcome& outcome) {

@@ -39,10 +39,6 @@ std::string summary_json(const SummaryLayout& layout, const ScenarioInput& input
                          const ScenarioOutcome& outcome, bool with_distribution = false,
                          int indent = -1);
 
-// The scenario_id and status of a line summary_json wrote; false when the line is not such an
-// object.
-bool read_summary_json(const std::string& line, std::string& id, std::string& status);
-
 // The tidy distribution of an evaluated scenario: one line per split (no header).
 inline constexpr const char* kDistributionHeader =
     "scenario_id,n_minority_hired,n_majority_hired,sr_minority,sr_majority,ai,prob,cum_prob";

@@ -9,6 +9,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "common/ignored_signals.h"
+
 namespace tarven::common {
 namespace {
 
@@ -44,11 +46,7 @@ void install_interrupt_cleanup() noexcept {
   action.sa_handler = remove_registered_and_exit;
   // A second signal during the clean-up waits; the process ends before it would be delivered.
   sigfillset(&action.sa_mask);
-  for (const int signal_number : kSignals) {
-    struct sigaction old {};
-    if (::sigaction(signal_number, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
-    ::sigaction(signal_number, &action, nullptr);
-  }
+  for (const int signal_number : kSignals) handle_unless_ignored(signal_number, action);
 }
 
 int arm_cleanup(int dirfd, std::string_view name) noexcept {

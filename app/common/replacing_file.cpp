@@ -1,15 +1,19 @@
 #include "common/replacing_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 #include "common/interrupt_cleanup.h"
 #include "common/write_all.h"
@@ -56,6 +60,27 @@ void split(const std::string& path, std::string& directory, std::string& base) {
     directory.assign(path, 0, slash == 0 ? 1 : slash);  // "/" itself for a file in the root
     base.assign(path, slash + 1);
   }
+}
+
+// "." + the target's name (cut) + ".": the start of every temporary file of that target.
+std::string temporary_prefix(const std::string& base) {
+  std::string prefix(".");
+  prefix.append(base, 0, kMaxBaseInName);
+  prefix += '.';
+  return prefix;
+}
+
+bool is_suffix_letter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// Whether `name` is one of the temporary names of the target whose names start with `prefix`.
+bool is_temporary_name(std::string_view name, std::string_view prefix) {
+  if (name.size() != prefix.size() + kSuffixLength + 4 || !name.starts_with(prefix) ||
+      !name.ends_with(".tmp"))
+    return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end() - 4,
+                     is_suffix_letter);
 }
 
 std::uint64_t mixed(std::uint64_t x) {  // splitmix64's finaliser
@@ -147,9 +172,7 @@ int ReplacingFile::open_temporary(const std::string& directory, const std::strin
   if (dirfd < 0) return errno;
 
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string name(".");
-    name.append(base, 0, kMaxBaseInName);
-    name += '.';
+    std::string name = temporary_prefix(base);
     name += random_suffix();
     name += ".tmp";
     // Registered before it exists, so that no signal can come between its creation and its
@@ -165,6 +188,10 @@ int ReplacingFile::open_temporary(const std::string& directory, const std::strin
       ::close(dirfd);
       return error;
     }
+    // Held until the descriptor is closed, by the commit, the discard or the end of the process:
+    // a temporary file nobody holds was left by a writer that is gone. A file system without locks
+    // only loses that distinction.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     if (existing != nullptr) {
       // Owner and group first: changing them clears the set-user-ID and set-group-ID bits. Only
       // the superuser may give a file away; anyone else keeps the file as their own.
@@ -203,17 +230,28 @@ int ReplacingFile::write(std::string_view text) {
 }
 
 int ReplacingFile::commit() {
+  return finish(base_);
+}
+
+int ReplacingFile::commit_beside(std::string_view suffix) {
+  return finish(base_ + std::string(suffix));
+}
+
+int ReplacingFile::finish(const std::string& name) {
   if (mode_ == Mode::kClosed) return 0;
   int error = 0;
   if (mode_ == Mode::kInPlace && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0) error = errno;
   // Data the file system accepted but could not store shows up here at the latest, before the
   // program may claim success. EINVAL: nothing to sync on this file system, which loses nothing.
   if (mode_ != Mode::kStream && ::fsync(fd_) != 0 && errno != EINVAL && error == 0) error = errno;
+  // The lock goes with the last descriptor of the file: a copy keeps it until the rename is done,
+  // so that no other writer takes the file for a leftover meanwhile.
+  const int lock = mode_ == Mode::kReplacing ? ::dup(fd_) : -1;
   // On Linux the descriptor is gone after close() even when it reports an error.
   if (::close(fd_) != 0 && error == 0) error = errno;
   fd_ = -1;
   if (mode_ == Mode::kReplacing) {
-    if (error == 0 && ::renameat(dirfd_, temporary_.c_str(), dirfd_, base_.c_str()) != 0)
+    if (error == 0 && ::renameat(dirfd_, temporary_.c_str(), dirfd_, name.c_str()) != 0)
       error = errno;
     if (error != 0) {
       ::unlinkat(dirfd_, temporary_.c_str(), 0);
@@ -223,6 +261,7 @@ int ReplacingFile::commit() {
       ::fsync(dirfd_);
     }
   }
+  if (lock >= 0) ::close(lock);
   reset();
   return error;
 }
@@ -232,6 +271,43 @@ void ReplacingFile::discard() noexcept {
   ::close(fd_);
   if (mode_ == Mode::kReplacing) ::unlinkat(dirfd_, temporary_.c_str(), 0);
   reset();
+}
+
+std::vector<std::string> ReplacingFile::leftovers(std::string_view path) {
+  std::string target(path);
+  if (struct stat any{};
+      ::stat(target.c_str(), &any) == 0 && !S_ISREG(any.st_mode) && !S_ISDIR(any.st_mode))
+    return {};  // written as a stream: never through a temporary file
+  if (follow_links(target) != 0) return {};
+  std::string directory, base;
+  split(target, directory, base);
+  if (base.empty()) return {};
+  const std::string prefix = temporary_prefix(base);
+
+  DIR* listing = ::opendir(directory.c_str());
+  if (listing == nullptr) return {};
+  std::vector<std::pair<struct timespec, std::string>> found;
+  while (const struct dirent* entry = ::readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    if (!is_temporary_name(name, prefix)) continue;
+    const std::string file = directory + "/" + std::string(name);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st {};
+    // Another user's file in a shared directory is none of ours to read or remove.
+    const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+    const bool free = ours && ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+    ::close(fd);
+    if (free) found.emplace_back(st.st_mtim, file);
+  }
+  ::closedir(listing);
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    if (a.first.tv_sec != b.first.tv_sec) return a.first.tv_sec > b.first.tv_sec;
+    return a.first.tv_nsec > b.first.tv_nsec;
+  });
+  std::vector<std::string> paths;
+  for (auto& [time, file] : found) paths.push_back(std::move(file));
+  return paths;
 }
 
 void ReplacingFile::reset() noexcept {

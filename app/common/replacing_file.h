@@ -4,7 +4,9 @@
 // committed. Whoever reads the target meanwhile, and whatever ends the writer early, finds the old
 // file whole or the new one whole, never a mixture; of two writers of one target, the one that
 // commits last wins. The temporary file is registered with interrupt_cleanup, so a signal that
-// ends the process removes it.
+// ends the process removes it. Its writer holds a lock on it (flock) until the commit, so that
+// one killed outright (SIGKILL, a power cut) leaves a file that the next writer of the same target
+// can tell from a live writer's: leftovers() finds them, by their name and their free lock.
 //
 // Where a rename cannot do the job, the target itself is written:
 // - a target that is not a regular file (a device such as /dev/null, a pipe) as a stream;
@@ -15,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct stat;
 
@@ -57,9 +60,19 @@ class ReplacingFile {
   // and removes the temporary file. Nothing happens when closed.
   int commit();
 
+  // As commit(), but the temporary file takes the target's name with `suffix` added
+  // ("results.csv" + ".partial"), beside it, and the target keeps its old content. A file written
+  // in place or as a stream has no second name: there this is commit().
+  int commit_beside(std::string_view suffix);
+
   // Gives up and closes: the temporary file is removed and the target keeps its old content (in
   // place, only if nothing was written yet). Nothing happens when closed.
   void discard() noexcept;
+
+  // The temporary files of earlier writers of `path` that ended without committing or discarding
+  // (killed outright): regular files named as this class names them, owned by this user, whose
+  // lock no process holds. Paths, the most recently written first.
+  static std::vector<std::string> leftovers(std::string_view path);
 
  private:
   // The temporary file beside `base` in `directory`; `existing` is the target's status when it
@@ -69,6 +82,7 @@ class ReplacingFile {
   // Writes the target itself from here on (kInPlace or kStream by what `fd` is).
   void adopt_target(int fd);
   void reset() noexcept;
+  int finish(const std::string& name);
 
   Mode mode_ = Mode::kClosed;
   int fd_ = -1;                // what is written

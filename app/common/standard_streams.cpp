@@ -7,22 +7,23 @@
 
 namespace tarven::common {
 
-bool ensure_standard_streams() noexcept {
-  bool all = true;
+StandardStreams ensure_standard_streams() noexcept {
+  StandardStreams streams;
   for (int fd = 0; fd <= 2; ++fd) {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    streams.was_closed[static_cast<std::size_t>(fd)] = true;
     const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
     if (opened < 0) {
-      all = false;
+      streams.all_open = false;
       continue;
     }
     // open() returns the lowest free number: `fd` itself, unless a lower one could not be opened.
     if (opened != fd) {
-      if (::dup2(opened, fd) < 0) all = false;
+      if (::dup2(opened, fd) < 0) streams.all_open = false;
       ::close(opened);
     }
   }
-  return all;
+  return streams;
 }
 
 }  // namespace tarven::common

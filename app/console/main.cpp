@@ -9,10 +9,12 @@
 
 int main(int argc, char** argv) {
   // Before anything opens a file, so that no output can take a standard stream's number.
-  tarven::common::ensure_standard_streams();
+  const tarven::common::StandardStreams streams = tarven::common::ensure_standard_streams();
   // The commands finish what is complete when interrupted; the dialogue removes its unfinished
-  // report and ends.
-  if (tarven::cli::wants_command_line(argc, argv)) return tarven::cli::run_command_line(argc, argv);
+  // report and ends. A command refuses to write its results to a standard output that was closed;
+  // the dialogue writes its console to /dev/null then, as always.
+  if (tarven::cli::wants_command_line(argc, argv))
+    return tarven::cli::run_command_line(argc, argv, streams.was_closed[1]);
   tarven::common::install_interrupt_cleanup();
   return tarven::console::run();
 }

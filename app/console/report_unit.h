@@ -9,11 +9,11 @@
 // system's text) and an abnormal end.
 //
 // A named file is replaced whole or not at all: the report is written to a temporary file beside
-// it and renamed over it when the report is closed at the end of the run (common/replacing_file.h).
-// Every abnormal end (the I/O error report, the out-of-memory stop, a signal) leaves the file as it
-// was. Only where the file's directory takes no new file is the report written into the file
-// itself, emptied at the first report line; an abnormal end then leaves it incomplete. Devices
-// such as /dev/null are written as streams.
+// it and renamed over it when the report is closed, once it is complete and before the exit
+// question (common/replacing_file.h). Every abnormal end before that (the I/O error report, the
+// out-of-memory stop, a signal) leaves the file as it was. Only where the file's directory takes no
+// new file is the report written into the file itself, emptied at the first report line; an
+// abnormal end then leaves it incomplete. Devices such as /dev/null are written as streams.
 
 #include <cstdint>
 #include <initializer_list>

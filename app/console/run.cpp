@@ -42,8 +42,10 @@ int run() {
   }
 
   write(report, kFormat4855, {cpu_seconds() - cpu_start});
-  ask_exit(reader, console);
+  // The report is complete: it takes the file's place now, so that whatever ends the run at the
+  // exit question (the end of the input, a signal) leaves it there.
   report.close();
+  ask_exit(reader, console);
   return 0;
 }
 

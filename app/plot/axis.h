@@ -12,18 +12,23 @@
 namespace tarven::plot {
 
 struct Ticks {
-  double lo = 0;  // first tick, at or below the data
-  double hi = 1;  // last tick, at or above the data
-  double step = 1;
+  double lo = 0;    // the axis' ends: at or below the data, and at or above it; each is the first
+  double hi = 1;    // (last) tick unless that tick would lie past the largest double
+  double step = 1;  // mantissa * 10^exponent
+  double mantissa = 1;  // 1, 2, 2.5 or 5
+  int exponent = 0;
   int decimals = 0;  // the fewest that write every tick exactly
   std::vector<double> values;
 };
 
-// About target_count intervals covering [lo, hi]. The ends may come in either order; an empty or
-// non-finite range is widened to one that can be drawn.
+// About target_count intervals (1 to 100) covering [lo, hi]. The ends may come in either order; an
+// empty or non-finite range is widened to one that can be drawn. Any finite range gives finite,
+// distinct, increasing ticks: a range too narrow for its magnitude gets fewer ticks, and one near
+// the largest double ends at the data where no tick beyond it exists.
 Ticks nice_ticks(double lo, double hi, int target_count = 5);
 
-// Every tick of an axis is labelled with the same number of decimals (0.5, 1.0, 1.5).
+// Every tick of an axis is labelled with the same number of decimals (0.5, 1.0, 1.5); steps below
+// 10^-15 or above 10^15 are labelled in exponent form (2.5e-320, 1e300).
 std::string tick_label(double value, const Ticks& ticks);
 
 struct LinearScale {

@@ -6,42 +6,12 @@
 #include <cstdio>
 #include <version>
 
+#include "common/utf8_text.h"
+
 namespace tarven::plot {
-namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// Length of the well-formed UTF-8 sequence starting at text[i] (1 to 4), or 0 when the bytes there
-// are not one: a stray continuation byte, an overlong form, a surrogate, a value past U+10FFFF, or
-// a sequence cut short.
-std::size_t utf8_sequence_length(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
-  const std::uint8_t lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  std::uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
-}  // namespace
+using common::kReplacementCharacter;
+using common::utf8_sequence_length;
 
 std::string escape_markup(std::string_view text) {
   std::string out;
@@ -88,13 +58,13 @@ std::string escape_markup(std::string_view text) {
     }
     const auto byte = static_cast<std::uint8_t>(c);
     if (byte < 0x20) {
-      out += kReplacement;
+      out += kReplacementCharacter;
       ++i;
       continue;
     }
     const std::size_t length = utf8_sequence_length(text, i);
     if (length == 0) {
-      out += kReplacement;
+      out += kReplacementCharacter;
       ++i;
       continue;
     }

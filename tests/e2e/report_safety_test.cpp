@@ -74,6 +74,18 @@ TEST(ExistingReport, ALinkIsReplacedThroughToItsTarget) {
   EXPECT_EQ(files_in(run.dir), (std::vector<std::string>{"link.txt", "real.txt"}));
 }
 
+TEST(FinishedReport, IsInPlaceBeforeTheExitQuestionSoTheEndOfInputThereKeepsIt) {
+  // An answers file without its final y: the run still ends with the I/O error report, but the
+  // report it had finished replaces the old file.
+  const ProgramRun run = run_program("old.txt\ny\n" + kSmall, {{"old.txt", kOldReport}});
+  EXPECT_EQ(run.signal, SIGABRT);
+  EXPECT_TRUE(run.err.starts_with("list in: end of file\n")) << run.err;
+  EXPECT_TRUE(run.out.ends_with(" Ready to exit (Answer with y or n)?\n"));
+  const ProgramRun whole = run_program("r.txt\n" + kSmall + "y\n");
+  EXPECT_EQ(stable_part(run.file("old.txt")), stable_part(whole.file("r.txt")));
+  EXPECT_EQ(files_in(run.dir), std::vector<std::string>{"old.txt"});
+}
+
 TEST(ConcurrentRuns, OneFileNameEndsAsOneOfTheTwoCompleteReports) {
   LiveProgram first;
   LiveProgram second({}, first.dir());

@@ -64,6 +64,35 @@ TEST(CsvRead, HeaderMustExistAndNameColumnsOnce) {
   EXPECT_EQ(read_error("\n\n").message, "line 3: no header row");
   EXPECT_EQ(read_error("\nd,n,d\n").message, "line 2: column \"d\" appears twice in the header");
   EXPECT_EQ(read_ok("\"\",x,\n").header, (Fields{"", "x", ""}));  // unnamed columns may repeat
+  // Data where the header should be is named as that, not as a column given twice.
+  for (const char* data : {"10,7,4,0,0,0.5\n10,7,4,0,0,0.5\n", ",1e3,\n", "-1,1e400\n"}) {
+    EXPECT_EQ(read_error(data).message, "line 1: no header row: the first line has no column names")
+        << data;
+  }
+}
+
+// A line is held only up to the limits; beyond them it is refused by what it is, and the records
+// around it are read as ever.
+TEST(CsvRead, LinesBeyondTheLimitsAreRefusedWithoutBeingHeld) {
+  std::string wide_header;
+  for (std::size_t c = 0; c < kMaxFields; ++c) wide_header += (c ? ",c" : "c") + std::to_string(c);
+  EXPECT_EQ(read_ok(wide_header + "\n").header.size(), kMaxFields);
+  EXPECT_EQ(read_error(wide_header + ",one_more\n").message,
+            "line 1: the header has more than 10000 columns");
+  EXPECT_EQ(read_error(std::string(kMaxLineBytes + 1, 'h') + "\n").message,
+            "line 1: the header: 1048577 bytes, more than the 1048576 a line may have");
+
+  const std::string text = "a,b\n1,2\n" + std::string(kMaxFields + 5, ',') + "\n" +
+                           std::string(kMaxLineBytes + 10, '7') + "\n3,4\n";
+  const CsvResult<CsvTable> kept = read_csv(text, BadRecords::kKeep);
+  ASSERT_FALSE(kept.error);
+  ASSERT_EQ(kept.value.rows.size(), 4u);
+  EXPECT_EQ(kept.value.rows[1].fault, "line 3: more than 10000 fields in one line");
+  EXPECT_EQ(kept.value.rows[2].fault,
+            "line 4: 1048586 bytes, more than the 1048576 a line may have");
+  EXPECT_TRUE(kept.value.rows[1].fields.empty() && kept.value.rows[2].fields.empty());
+  EXPECT_EQ(kept.value.rows[3].fields, (Fields{"3", "4"}));
+  EXPECT_EQ(read_error(text).line, 3u);
 }
 
 // --- columns and numbers ------------------------------------------------------------------------
@@ -90,6 +119,30 @@ TEST(CsvNumbers, TheWholeFieldMustBeAFiniteNumber) {
             "line 4: column \"n\": \"10.0\" is not a whole number");
 }
 
+TEST(CsvNumbers, BeyondTheRangeOfADoubleIsOutOfRangeAndBelowItZero) {
+  struct Case {
+    const char* text;
+    NumberFault fault;
+    double value;
+  };
+  const double inf = HUGE_VAL;
+  for (const Case c :
+       {Case{"1e400", NumberFault::kOutOfRange, inf},
+        Case{"-1e400", NumberFault::kOutOfRange, -inf},
+        Case{"0.0000001e316", NumberFault::kOutOfRange, inf},
+        Case{"1e99999999999999999999", NumberFault::kOutOfRange, inf},
+        Case{"1e-400", NumberFault::kNone, 0.0}, Case{"-1000e-330", NumberFault::kNone, -0.0},
+        Case{"1e-99999999999999999999", NumberFault::kNone, 0.0},
+        Case{"1e-310", NumberFault::kNone, 1e-310}, Case{"0e400", NumberFault::kNone, 0.0},
+        Case{"1.5", NumberFault::kNone, 1.5}, Case{"inf", NumberFault::kNotANumber, 0.0},
+        Case{"1e400x", NumberFault::kNotANumber, 0.0}, Case{"", NumberFault::kNotANumber, 0.0}}) {
+    const ParsedNumber n = parse_number(c.text);
+    EXPECT_EQ(n.fault, c.fault) << c.text;
+    EXPECT_EQ(n.value, c.value) << c.text;
+    EXPECT_EQ(std::signbit(n.value), std::signbit(c.value)) << c.text;
+  }
+}
+
 // --- writing ------------------------------------------------------------------------------------
 
 TEST(CsvWrite, WhatIsWrittenReadsBackFieldForField) {
@@ -108,6 +161,12 @@ TEST(CsvWrite, WhatIsWrittenReadsBackFieldForField) {
   for (std::size_t i = 1; i < records.size(); ++i) EXPECT_EQ(t.rows[i - 1].fields, records[i]);
   // a lone empty field is not a blank line
   EXPECT_EQ(read_ok("x\n" + csv_record(Fields{""}) + "\n").rows.at(0).fields, Fields{""});
+}
+
+TEST(CsvWrite, BytesThatAreNotUtf8AreReplacedOneByOne) {
+  // A Latin-1 e acute, a sequence cut short, a stray continuation byte; valid text stays.
+  EXPECT_EQ(csv_field("caf\xE9, \xE2\x82 \x80 \xE2\x82\xAC"),
+            "\"caf\xEF\xBF\xBD, \xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD \xE2\x82\xAC\"");
 }
 
 TEST(CsvWrite, NumbersInShortestFormReadBackExactly) {

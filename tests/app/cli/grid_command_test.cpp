@@ -4,10 +4,15 @@
 #include "cli/grid_command.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
+#include "cli/summary_table.h"
+#include "common/replacing_file.h"
 #include "tests/test_files.h"
 
 namespace tarven::cli {
@@ -150,8 +155,10 @@ TEST_F(GridFiles, AnInterruptedGridResumesToTheSameFile) {
     return evaluate_scenario(in, q, cancel);
   };
   EXPECT_EQ(run_grid(cut), 128 + SIGINT);
-  // What was complete when the interrupt came: the first two scenarios at least, not all five.
-  const std::string partial = read_file(cut.output);
+  // What was complete when the interrupt came, the first two scenarios at least and not all five,
+  // is kept beside the output, which the interrupted run does not make.
+  EXPECT_FALSE(std::filesystem::exists(cut.output));
+  const std::string partial = read_file(cut.output + ".partial");
   EXPECT_GE(lines_of(partial).size(), 3u);
   EXPECT_LT(lines_of(partial).size(), 6u);
   EXPECT_TRUE(read_file(whole.output).starts_with(partial));
@@ -165,6 +172,177 @@ TEST_F(GridFiles, AnInterruptedGridResumesToTheSameFile) {
   EXPECT_EQ(run_grid(resumed), kExitOk);
   EXPECT_EQ(read_file(resumed.output), read_file(whole.output));
   EXPECT_EQ(read_file(resumed.distribution), read_file(whole.distribution));
+  EXPECT_FALSE(std::filesystem::exists(cut.output + ".partial"));
+  EXPECT_FALSE(std::filesystem::exists(cut.distribution + ".partial"));
+}
+
+TEST_F(GridFiles, ScenarioIdsMustDifferAsWrittenOrNothingRuns) {
+  // The second pair differs only in a byte that is not UTF-8, which every output writes as U+FFFD.
+  for (const char* ids : {"a\nb\na", "x\xFF\ny\nx\xFE"}) {
+    std::string text = "scenario_id,n_total,n_majority,n_hired,d,rho,retention\n";
+    for (std::size_t from = 0; from <= std::string_view(ids).size();) {
+      const std::size_t nl = std::min(std::string_view(ids).find('\n', from), std::strlen(ids));
+      text += std::string(ids + from, nl - from) + ",10,7,4,0.5,0.3,0.6\n";
+      from = nl + 1;
+    }
+    GridSettings s = settings(text, "out.csv");
+    EXPECT_EQ(run_grid(s), kExitUsage) << ids;
+    EXPECT_FALSE(std::filesystem::exists(s.output));
+  }
+}
+
+// Each way an earlier output can fail to be this grid's, with these options, refuses the resumed
+// run before anything is written: the output and its distribution file stay as they were.
+TEST_F(GridFiles, ResumeRefusesRowsThisRunWouldNotWrite) {
+  GridSettings whole = settings(kScenarios, "whole.csv");
+  whole.distribution = path("whole-dist.csv");
+  ASSERT_EQ(run_grid(whole), kExitOk);
+  GridSettings as_json = settings(kScenarios, "whole.ndjson");
+  as_json.format = "ndjson";
+  ASSERT_EQ(run_grid(as_json), kExitOk);
+  const std::string csv = read_file(whole.output);
+  const std::string json = read_file(as_json.output);
+  const std::vector<std::string> rows = lines_of(csv);
+
+  struct Case {
+    const char* what;
+    std::string earlier;  // the output file's text
+    std::function<void(GridSettings&)> change;
+  };
+  const auto first = [&](std::size_t n) {
+    std::string text;
+    for (std::size_t k = 0; k < n; ++k) text += rows[k] + "\n";
+    return text;
+  };
+  const std::string changed =
+      std::string(kScenarios)
+          .replace(std::string(kScenarios).find("b,12,6,4,0,"), 11, "b,12,6,4,0.1,");
+  const std::vector<Case> cases = {
+      {"another alpha", first(3), [](GridSettings& s) { s.questions.alpha = 0.01; }},
+      {"another engine", first(3), [](GridSettings& s) { s.questions.engine = Engine::kNested; }},
+      {"another threshold", first(3), [](GridSettings& s) { s.questions.thresholds = {"0.9"}; }},
+      {"a changed row", first(4), [&](GridSettings& s) { write_file(s.input, changed); }},
+      {"an id not in the grid", first(2) + "zz" + rows[2].substr(1) + "\n", {}},
+      {"rows out of order", rows[0] + "\n" + rows[2] + "\n" + rows[1] + "\n", {}},
+      {"more rows than the shard", first(4),
+       [](GridSettings& s) { s.shard = std::make_pair(1, 2); }},
+      {"a forged NDJSON line", "{\"scenario_id\":\"1\",\"status\":\"ok\"}\n",
+       [](GridSettings& s) { s.format = "ndjson"; }},
+      {"NDJSON of another alpha", json.substr(0, json.find('\n') + 1),
+       [](GridSettings& s) { s.format = "ndjson", s.questions.alpha = 0.1; }},
+      {"no distribution of the kept rows", first(3),
+       [&](GridSettings& s) { s.distribution = path("none-dist.csv"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GridSettings s = settings(kScenarios, "earlier.csv");
+    s.resume = true;
+    if (c.change) c.change(s);
+    write_file(s.output, c.earlier);
+    EXPECT_EQ(run_grid(s), kExitUsage);
+    EXPECT_EQ(read_file(s.output), c.earlier);
+    EXPECT_FALSE(std::filesystem::exists(s.output + ".partial"));
+    if (!s.distribution.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(s.distribution));
+    }
+  }
+}
+
+TEST_F(GridFiles, ResumeWritesTheEarlierFilesLineEnds) {
+  GridSettings whole = settings(kScenarios, "whole.csv");
+  whole.distribution = path("whole-dist.csv");
+  ASSERT_EQ(run_grid(whole), kExitOk);
+  const auto crlf = [](const std::string& text) {
+    std::string out;
+    for (const char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+  };
+  const std::vector<std::string> rows = lines_of(read_file(whole.output));
+  std::string first_splits;  // the distribution header and the first scenario's rows
+  for (const std::string& line : lines_of(read_file(whole.distribution)))
+    if (first_splits.empty() || line.starts_with("1,")) first_splits += line + "\n";
+  GridSettings resumed = settings(kScenarios, "crlf.csv");
+  resumed.distribution = path("crlf-dist.csv");
+  resumed.resume = true;
+  write_file(resumed.output, crlf(rows[0] + "\n" + rows[1] + "\n"));
+  write_file(resumed.distribution, crlf(first_splits));
+  EXPECT_EQ(run_grid(resumed), kExitOk);
+  EXPECT_EQ(read_file(resumed.output), crlf(read_file(whole.output)));
+  EXPECT_EQ(read_file(resumed.distribution), crlf(read_file(whole.distribution)));
+}
+
+TEST_F(GridFiles, KeptRowsWithoutSplitsNeedNoDistributionRows) {
+  // The first scenario is invalid, so it has no distribution rows; a distribution file asked for
+  // only on resuming then starts with its header and holds the rest.
+  const std::string scenarios =
+      "scenario_id,n_total,n_majority,n_hired,d,rho,retention\n"
+      "a,10,7,4,11,0.3,0.6\nb,12,6,4,0,0.2,0.5\n";
+  GridSettings whole = settings(scenarios, "whole.csv");
+  whole.distribution = path("whole-dist.csv");
+  ASSERT_EQ(run_grid(whole), kExitSomeNotOk);
+  const std::vector<std::string> rows = lines_of(read_file(whole.output));
+  GridSettings resumed = settings(scenarios, "out.csv");
+  resumed.distribution = path("out-dist.csv");
+  resumed.resume = true;
+  write_file(resumed.output, rows[0] + "\n" + rows[1] + "\n");
+  EXPECT_EQ(run_grid(resumed), kExitSomeNotOk);
+  EXPECT_EQ(read_file(resumed.output), read_file(whole.output));
+  EXPECT_EQ(read_file(resumed.distribution), read_file(whole.distribution));
+}
+
+TEST_F(GridFiles, AnInterruptedRerunLeavesTheCompleteOutputAsItWas) {
+  GridSettings whole = settings(kScenarios, "out.csv");
+  ASSERT_EQ(run_grid(whole), kExitOk);
+  const std::string complete = read_file(whole.output);
+
+  GridSettings again = settings(kScenarios, "out.csv");
+  again.evaluate = [](const ScenarioInput& in, const CommandQuestions& q,
+                      const std::atomic<bool>* cancel) {
+    if (in.id == "2") std::raise(SIGTERM);
+    return evaluate_scenario(in, q, cancel);
+  };
+  EXPECT_EQ(run_grid(again), 128 + SIGTERM);
+  EXPECT_EQ(read_file(whole.output), complete);
+  const std::string partial = read_file(whole.output + ".partial");
+  EXPECT_TRUE(complete.starts_with(partial));
+  EXPECT_LT(partial.size(), complete.size());
+
+  // A complete run on the same target removes what the interrupted one kept.
+  ASSERT_EQ(run_grid(settings(kScenarios, "out.csv")), kExitOk);
+  EXPECT_EQ(read_file(whole.output), complete);
+  EXPECT_FALSE(std::filesystem::exists(whole.output + ".partial"));
+}
+
+TEST_F(GridFiles, AKilledRunsTemporaryFileIsTakenUpAndALiveWritersIsLeftAlone) {
+  GridSettings whole = settings(kScenarios, "whole.csv");
+  ASSERT_EQ(run_grid(whole), kExitOk);
+  const std::vector<std::string> rows = lines_of(read_file(whole.output));
+
+  // What a writer killed after two rows leaves: its temporary file, no longer locked, with a cut
+  // third line; and a writer of the same target still at work, whose file is locked.
+  write_file(path(".out.csv.AbC123.tmp"),
+             rows[0] + "\n" + rows[1] + "\n" + rows[2] + "\n" + rows[3].substr(0, 10));
+  common::ReplacingFile live;
+  ASSERT_EQ(live.open(path("out.csv")), 0);
+  ASSERT_EQ(live.write("a live writer's rows\n"), 0);
+
+  GridSettings resumed = settings(kScenarios, "out.csv");
+  int evaluated = 0;
+  resumed.evaluate = [&](const ScenarioInput& in, const CommandQuestions& q,
+                         const std::atomic<bool>* cancel) {
+    ++evaluated;
+    return evaluate_scenario(in, q, cancel);
+  };
+  resumed.resume = true;
+  EXPECT_EQ(run_grid(resumed), kExitOk);
+  EXPECT_EQ(evaluated, 3);  // two rows were taken from the killed run's file
+  EXPECT_EQ(read_file(resumed.output), read_file(whole.output));
+  std::vector<std::string> hidden;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    if (entry.path().filename().string().starts_with(".")) hidden.push_back(entry.path());
+  ASSERT_EQ(hidden.size(), 1u);  // the live writer's, still there
+  EXPECT_EQ(read_file(hidden[0]), "a live writer's rows\n");
+  live.discard();
 }
 
 // Splits a CSV line (the fields here hold no quotes).

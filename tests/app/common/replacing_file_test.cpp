@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -122,6 +124,42 @@ TEST_F(ReplacingFileTest, PermissionsOfTheFileAndItsDirectoryDecideAsForAnyUser)
   EXPECT_EQ(read_file(locked), "locked\n");
   EXPECT_EQ(read_file(open), "new\n");
   EXPECT_EQ(names(), (std::vector<std::string>{"locked.txt", "open.txt"}));
+}
+
+TEST_F(ReplacingFileTest, CommitBesideKeepsTheTextUnderASecondNameAndTheTargetAsItWas) {
+  write_file(path("out.csv"), "complete\n");
+  ReplacingFile file;
+  ASSERT_EQ(file.open(path("out.csv")), 0);
+  ASSERT_EQ(file.write("half\n"), 0);
+  ASSERT_EQ(file.commit_beside(".partial"), 0);
+  EXPECT_EQ(read_file(path("out.csv")), "complete\n");
+  EXPECT_EQ(read_file(path("out.csv.partial")), "half\n");
+  EXPECT_EQ(names(), (std::vector<std::string>{"out.csv", "out.csv.partial"}));
+}
+
+// A writer killed outright leaves its temporary file; the next writer of the same target finds
+// it, and never a live writer's (which holds its lock), another target's or a look-alike's.
+TEST_F(ReplacingFileTest, LeftoversAreTheTemporaryFilesOfWritersThatAreGone) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ReplacingFile killed;
+    if (killed.open(path("out.csv")) != 0 || killed.write("rows of a killed run\n") != 0)
+      std::_Exit(3);
+    ::raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  ReplacingFile live;
+  ASSERT_EQ(live.open(path("out.csv")), 0);
+  write_file(path(".other.csv.AbC123.tmp"), "another target's\n");
+  write_file(path(".out.csv.toolong1.tmp"), "not a name this class makes\n");
+
+  const std::vector<std::string> found = ReplacingFile::leftovers(path("out.csv"));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(read_file(found[0]), "rows of a killed run\n");
+  live.discard();
+  EXPECT_EQ(ReplacingFile::leftovers(path("out.csv")), found);
 }
 
 }  // namespace

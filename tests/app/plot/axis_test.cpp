@@ -74,5 +74,53 @@ TEST(NiceTicks, DegenerateRangesStillGiveAnAxisAroundTheData) {
   EXPECT_TRUE(std::isfinite(t.lo) && std::isfinite(t.hi) && t.lo < t.hi);
 }
 
+// At the ends of the double range fixed labels would be hundreds of digits (or all zeros): there
+// the ticks are still finite, distinct and around the data, and labelled in exponent form.
+TEST(NiceTicks, TheEndsOfTheDoubleRangeGetFiniteTicksAndExponentLabels) {
+  const double largest = std::numeric_limits<double>::max();
+  struct Case {
+    double lo, hi;
+    std::vector<std::string> labels;
+  };
+  const Case cases[] = {
+      {1.2e-320, 2.9e-320, {"1e-320", "1.5e-320", "2e-320", "2.5e-320", "3e-320"}},
+      {0, 5e-324, {}},
+      {-largest, largest, {"-1e308", "0", "1e308"}},
+      {1e308, 1.7e308, {"1e308", "1.2e308", "1.4e308", "1.6e308"}},
+      {2e20, 3e20, {"2e20", "2.2e20", "2.4e20", "2.6e20", "2.8e20", "3e20"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.lo << " .. " << c.hi);
+    const Ticks t = nice_ticks(c.lo, c.hi, 5);
+    ASSERT_FALSE(t.values.empty());
+    EXPECT_TRUE(std::isfinite(t.lo) && std::isfinite(t.hi));
+    EXPECT_LE(t.lo, c.lo);
+    EXPECT_GE(t.hi, c.hi);
+    std::vector<std::string> labels;
+    for (std::size_t i = 0; i < t.values.size(); ++i) {
+      EXPECT_TRUE(std::isfinite(t.values[i]));
+      if (i > 0) {
+        EXPECT_LT(t.values[i - 1], t.values[i]);
+      }
+      labels.push_back(tick_label(t.values[i], t));
+    }
+    if (!c.labels.empty()) {
+      EXPECT_EQ(labels, c.labels);
+    }
+    EXPECT_EQ(std::set<std::string>(labels.begin(), labels.end()).size(), labels.size());
+    const LinearScale scale{t.lo, t.hi, 0, 400};
+    for (const double v : {c.lo, c.hi}) {
+      EXPECT_TRUE(scale(v) >= 0 && scale(v) <= 400) << scale(v);
+    }
+  }
+}
+
+TEST(NiceTicks, ARangeNarrowForItsMagnitudeGetsTicksItCanTellApart) {
+  const Ticks t = nice_ticks(1e16, 1e16 + 2, 5);
+  std::set<double> distinct(t.values.begin(), t.values.end());
+  EXPECT_EQ(distinct.size(), t.values.size());
+  EXPECT_GE(t.values.size(), 2u);
+}
+
 }  // namespace
 }  // namespace tarven::plot

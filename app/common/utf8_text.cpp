@@ -1,0 +1,50 @@
+#include "common/utf8_text.h"
+
+#include <cstdint>
+
+namespace tarven::common {
+
+std::size_t utf8_sequence_length(std::string_view text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
+  const std::uint8_t lead = byte(i);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  std::uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+std::string valid_utf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = utf8_sequence_length(text, i);
+    if (length == 0) {
+      out += kReplacementCharacter;
+      ++i;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
+}  // namespace tarven::common
