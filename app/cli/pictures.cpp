@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/output_file.h"
+#include "plot/analysis_chart.h"
 #include "plot/curve_chart.h"
 #include "plot/distribution_chart.h"
 #include "plot/html_page.h"
@@ -29,31 +30,10 @@ std::string shortest(double v) {
   return format_number(v);
 }
 
-std::optional<double> number_of(const std::string& text) {
-  const ParsedNumber number = parse_number(text);
-  if (number.fault != NumberFault::kNone) return std::nullopt;
-  return number.value;
-}
-
 std::string level_text(double level) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%g%%", level * 100.0);
   return buffer;
-}
-
-// Where the AI axis ends: past 99.99 % of the defined ratio's probability, so that a long, thin
-// tail of large ratios does not squeeze the rest (what lies beyond is counted in a note).
-std::optional<double> axis_end(const Result& r) {
-  double defined = 0.0;
-  for (const DistributionRow& row : r.distribution)
-    if (row.ai) defined += row.prob;
-  double running = 0.0;
-  for (const DistributionRow& row : r.distribution) {
-    if (!row.ai) continue;
-    running += row.prob;
-    if (running >= 0.9999 * defined) return std::max(*row.ai, 1.0);
-  }
-  return std::nullopt;
 }
 
 // What every figure of the pages means, by its words on the run page and its column in the grid's
@@ -116,36 +96,13 @@ std::string scenario_title(const ScenarioInput& input, const ScenarioOutcome& ou
     return given.empty() ? std::string("no inputs") : given;
   }
   const Problem& p = *outcome.problem;
-  return std::to_string(p.n_total()) + " applicants (" + std::to_string(p.n_majority()) +
-         " majority, " + std::to_string(p.n_minority()) + " minority), " +
-         std::to_string(p.n_hired()) + " hired; d = " + shortest(p.d()) +
-         ", rho = " + shortest(p.rho()) + ", retention = " + shortest(p.retention());
+  return plot::problem_title(p, shortest(p.d()), shortest(p.rho()), shortest(p.retention()));
 }
 
 std::string distribution_svg(const ScenarioInput& input, const ScenarioOutcome& outcome,
                              const CommandQuestions& /*questions*/, bool cumulative) {
-  plot::DistributionChart chart;
-  chart.title = scenario_title(input, outcome);
-  chart.subtitle = cumulative ? "Exact cumulative distribution of the adverse impact ratio"
-                              : "Exact distribution of the adverse impact ratio";
-  chart.cumulative = cumulative;
-  for (const DistributionRow& row : outcome.analysis.result.distribution) {
-    if (row.ai)
-      chart.masses.push_back(plot::AiMass{*row.ai, row.prob});
-    else
-      chart.undefined_prob = row.prob;
-  }
-  for (const ThresholdRates& t : outcome.analysis.rates.thresholds) {
-    const std::optional<double> value = number_of(t.text);
-    if (value)
-      chart.thresholds.push_back(
-          plot::Marker{*value, "P(AI < " + t.text + ") = " + fixed(t.p_ai_lt, 4)});
-  }
-  if (outcome.analysis.rates.ai_mean)
-    chart.expected = plot::Marker{*outcome.analysis.rates.ai_mean,
-                                  "E(AI) = " + fixed(*outcome.analysis.rates.ai_mean, 3)};
-  chart.ai_axis_max = axis_end(outcome.analysis.result);
-  return plot::distribution_chart_svg(chart);
+  return plot::distribution_chart_svg(
+      plot::analysis_chart(outcome.analysis, scenario_title(input, outcome), cumulative));
 }
 
 std::string write_picture(const std::string& path, const std::string& svg) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -111,14 +110,22 @@ std::string tick_label(double value, const Ticks& ticks) {
   // The tick's own decimal value, index * mantissa * 10^exponent, not the binary one's digits.
   const double units = std::round(in_steps(value, ticks.mantissa, ticks.exponent)) * ticks.mantissa;
   if (units == 0) return "0";
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, units, std::chars_format::scientific);
-  const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
-  const std::size_t e = text.find('e');
-  int power = 0;
-  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), power);
-  return std::string(text.substr(0, e)) + "e" + std::to_string(power + ticks.exponent);
+  // A whole number of steps times 1, 2 or 5, far below 2^63 (steps are no finer than 2^-40 of the
+  // values): its decimal digits, without trailing zeros, are the label's mantissa. Written from
+  // the integer, since not every standard library converts doubles with to_chars.
+  const long long whole = std::llround(units);
+  std::string digits = std::to_string(whole < 0 ? -whole : whole);
+  const int power = static_cast<int>(digits.size()) - 1;
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  std::string label = whole < 0 ? "-" : "";
+  label.push_back(digits[0]);
+  if (digits.size() > 1) {
+    label.push_back('.');
+    label.append(digits, 1);
+  }
+  label.push_back('e');
+  label.append(std::to_string(power + ticks.exponent));
+  return label;
 }
 
 double LinearScale::operator()(double value) const {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/summary_table.h"
-#include "distribution_figure.h"
+#include "plot/analysis_chart.h"
 #include "tarven/analysis.h"
 #include "tarven/version.h"
 
@@ -175,17 +175,17 @@ Json answer(const Json& request, Observer* observer) {
   out["distribution_columns"] = columns;
   out["distribution_kinds"] = std::move(kinds);
   out["distribution"] = std::move(rows);
-  NumberTexts texts;
-  if (request.contains("number_texts") && request["number_texts"].is_object()) {
-    const Json& given_texts = request["number_texts"];
-    auto text = [&](const char* name) {
-      return given_texts.contains(name) && given_texts[name].is_string()
-                 ? given_texts[name].get<std::string>()
-                 : std::string();
-    };
-    texts = NumberTexts{text("d"), text("rho"), text("retention")};
-  }
-  out["chart"] = distribution_figure_svg(analysis, scenario_title(problem, texts));
+  // The problem's real numbers as the page writes them (the shortest text that reads back as
+  // each), which this module's standard library cannot.
+  auto text = [&](const char* name) {
+    if (!request.contains("number_texts") || !request["number_texts"].is_object())
+      return std::string();
+    const Json& given = request["number_texts"];
+    return given.contains(name) && given[name].is_string() ? given[name].get<std::string>()
+                                                           : std::string();
+  };
+  const std::string title = plot::problem_title(problem, text("d"), text("rho"), text("retention"));
+  out["chart"] = plot::distribution_chart_svg(plot::analysis_chart(analysis, title, false));
   return out;
 }
 
