@@ -110,14 +110,15 @@ std::string tick_label(double value, const Ticks& ticks) {
   // The tick's own decimal value, index * mantissa * 10^exponent, not the binary one's digits.
   const double units = std::round(in_steps(value, ticks.mantissa, ticks.exponent)) * ticks.mantissa;
   if (units == 0) return "0";
-  // A whole number of steps times 1, 2 or 5, far below 2^63 (steps are no finer than 2^-40 of the
-  // values): its decimal digits, without trailing zeros, are the label's mantissa. Written from
-  // the integer, since not every standard library converts doubles with to_chars.
-  const long long whole = std::llround(units);
-  std::string digits = std::to_string(whole < 0 ? -whole : whole);
-  const int power = static_cast<int>(digits.size()) - 1;
+  // A whole number of steps times the mantissa (1, 2, 2.5 or 5), far below 2^60 (steps are no
+  // finer than 2^-40 of the values): at most one decimal, so ten times it is a whole number whose
+  // digits, without trailing zeros, are the label's mantissa. Written from that integer, since not
+  // every standard library converts doubles with to_chars.
+  const long long tenfold = std::llround(units * 10.0);
+  std::string digits = std::to_string(tenfold < 0 ? -tenfold : tenfold);
+  const int power = static_cast<int>(digits.size()) - 2;
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  std::string label = whole < 0 ? "-" : "";
+  std::string label = tenfold < 0 ? "-" : "";
   label.push_back(digits[0]);
   if (digits.size() > 1) {
     label.push_back('.');

@@ -88,6 +88,8 @@ TEST(NiceTicks, TheEndsOfTheDoubleRangeGetFiniteTicksAndExponentLabels) {
       {-largest, largest, {"-1e308", "0", "1e308"}},
       {1e308, 1.7e308, {"1e308", "1.2e308", "1.4e308", "1.6e308"}},
       {2e20, 3e20, {"2e20", "2.2e20", "2.4e20", "2.6e20", "2.8e20", "3e20"}},
+      // Steps of 2.5: the exponent labels keep their half units.
+      {0, 1.1e-123, {"0", "2.5e-124", "5e-124", "7.5e-124", "1e-123", "1.25e-123"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.lo << " .. " << c.hi);
