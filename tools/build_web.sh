@@ -7,17 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(emscripten cmake make libboost-dev nlohmann-json3-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source tools/install_missing.sh
+install_missing --no-recommends "${packages[@]}"
 
 # emscripten's optimiser is a Node.js script that needs acorn: Debian's node-acorn, which a
 # Node.js not from Debian does not look for.

@@ -14,16 +14,9 @@ sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
 packages=(r-base-dev r-cran-cpp11 r-cran-testthat pkg-config)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  # Without the recommended packages: R's recommended package set is not needed to build or check.
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# Without the recommended packages: R's recommended package set is not needed to build or check.
+source tools/install_missing.sh
+install_missing --no-recommends "${packages[@]}"
 
 # The library: the README's Release build, installed as it is (cmake --install copies only what
 # differs from what is installed).

@@ -10,11 +10,8 @@ cd "$(dirname "$0")/.."
 [ -f build-web/site/tarven.wasm ] || bash tools/build_web.sh
 # Debian's nodejs (which emscripten brings) comes without npm; a Node.js from elsewhere has its own.
 if ! command -v npm >/dev/null; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends npm \
-    >/dev/null
+  source tools/install_missing.sh
+  install_missing --no-recommends npm
 fi
 if [ ! -f web/test/node_modules/.package-lock.json ] ||
   [ web/test/package-lock.json -nt web/test/node_modules/.package-lock.json ]; then
