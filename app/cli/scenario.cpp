@@ -59,12 +59,9 @@ std::variant<ScenarioColumns, std::string> scenario_columns(
     const std::vector<std::string>& header) {
   if (std::optional<std::string> fault = header_fault(header)) return *fault;
   // Each entry one column, or the columns of which a row gives exactly one.
-  const std::vector<std::vector<std::string>> needs{{"n_total"},
-                                                    {"n_majority", "n_minority", "minority_share"},
-                                                    {"n_hired", "selection_ratio"},
-                                                    {"d"},
-                                                    {"rho"},
-                                                    {"retention"}};
+  std::vector<std::vector<std::string>> needs(kScenarioInputNeeds);
+  for (const ScenarioInputName& input : kScenarioInputNames)
+    needs[static_cast<std::size_t>(input.need)].emplace_back(input.name);
   if (std::optional<std::string> missing = missing_columns(header, needs)) return *missing;
   ScenarioColumns columns;
   std::vector<bool> used(header.size(), false);
@@ -88,7 +85,9 @@ std::variant<ScenarioColumns, std::string> scenario_columns(
 }
 
 bool is_share(std::string_view column) {
-  return column == "minority_share" || column == "selection_ratio";
+  return std::any_of(
+      kScenarioInputNames.begin(), kScenarioInputNames.end(),
+      [&](const ScenarioInputName& input) { return input.share && input.name == column; });
 }
 
 std::string& ScenarioInput::field(std::string_view name) {
@@ -113,15 +112,8 @@ std::variant<Problem, std::string> problem_of(const ScenarioInput& input) {
     values[f] = number.value;
   }
   ScenarioInputs inputs;
-  inputs.n_total = values[0];
-  inputs.n_majority = values[1];
-  inputs.n_minority = values[2];
-  inputs.minority_share = values[3];
-  inputs.n_hired = values[4];
-  inputs.selection_ratio = values[5];
-  inputs.d = values[6];
-  inputs.rho = values[7];
-  inputs.retention = values[8];
+  for (std::size_t f = 0; f < kScenarioInputNames.size(); ++f)
+    inputs.*kScenarioInputNames[f].member = values[f];
   std::variant<Problem, InputsError> made = problem_from(inputs);
   if (auto* error = std::get_if<InputsError>(&made)) return error->message;
   return std::get<Problem>(made);

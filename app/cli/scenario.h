@@ -16,12 +16,12 @@
 
 namespace tarven::cli {
 
-// The fields that may state a scenario, in this order: the library's ScenarioInputs by name. A
-// group's size is given by one of n_majority, n_minority and minority_share, the hires by one of
-// n_hired and selection_ratio.
-inline constexpr std::array<const char*, 9> kInputColumns{
-    "n_total",         "n_majority", "n_minority", "minority_share", "n_hired",
-    "selection_ratio", "d",          "rho",        "retention"};
+// The fields that may state a scenario, in the library's order of its inputs (kScenarioInputNames).
+inline constexpr std::array<const char*, kScenarioInputNames.size()> kInputColumns = [] {
+  std::array<const char*, kScenarioInputNames.size()> names{};
+  for (std::size_t f = 0; f < names.size(); ++f) names[f] = kScenarioInputNames[f].name;
+  return names;
+}();
 // Where a scenario file's header has what: the fields that state the scenario, the id, and the
 // columns passed through to the output (the shares among them, which are fields as well).
 struct ScenarioColumns {

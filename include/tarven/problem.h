@@ -5,6 +5,7 @@
 // (within-group standard deviations), from an applicant pool that was pre-screened on a variable
 // correlated rho with the predictor, keeping the share `retention` of the minority group.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -100,6 +101,29 @@ struct ScenarioInputs {
   std::optional<double> rho;
   std::optional<double> retention;
 };
+
+// The inputs of a scenario by the names files, tables and forms give them, in the order they are
+// shown, each with the member it fills. Inputs of one `need` are alternatives, of which a scenario
+// gives exactly one (0: n_total, 1: the group sizes, 2: the hires, 3: d, 4: rho, 5: retention).
+// The shares are no column of a summary, which states the counts they give.
+struct ScenarioInputName {
+  const char* name;
+  std::optional<double> ScenarioInputs::*member;
+  int need;
+  bool share;
+};
+inline constexpr int kScenarioInputNeeds = 6;
+inline constexpr std::array<ScenarioInputName, 9> kScenarioInputNames{{
+    {"n_total", &ScenarioInputs::n_total, 0, false},
+    {"n_majority", &ScenarioInputs::n_majority, 1, false},
+    {"n_minority", &ScenarioInputs::n_minority, 1, false},
+    {"minority_share", &ScenarioInputs::minority_share, 1, true},
+    {"n_hired", &ScenarioInputs::n_hired, 2, false},
+    {"selection_ratio", &ScenarioInputs::selection_ratio, 2, true},
+    {"d", &ScenarioInputs::d, 3, false},
+    {"rho", &ScenarioInputs::rho, 4, false},
+    {"retention", &ScenarioInputs::retention, 5, false},
+}};
 
 // Why a scenario's inputs make no problem.
 struct InputsError {

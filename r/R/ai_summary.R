@@ -13,14 +13,14 @@ ai_grid <- function(scenarios, ...) {
   if (!is.data.frame(scenarios))
     refuse(caller, "scenarios must be a data frame, not ", class(scenarios)[1])
   columns <- names(scenarios)
-  missing <- !vapply(grid_needs, function(need) any(need %in% columns), TRUE)
+  missing <- !vapply(the$grid_needs, function(need) any(need %in% columns), TRUE)
   if (any(missing)) {
-    wanted <- vapply(grid_needs, paste, "", collapse = " or ")
+    wanted <- vapply(the$grid_needs, paste, "", collapse = " or ")
     refuse(caller, "scenarios has no column ", paste(wanted[missing], collapse = ", "),
            "; it needs ", paste(wanted, collapse = ", "), " (in any order), may have ",
            "scenario_id, and carries any other column through")
   }
-  twice <- intersect(columns[duplicated(columns)], c(grid_inputs, "scenario_id"))
+  twice <- intersect(columns[duplicated(columns)], c(the$grid_inputs, "scenario_id"))
   if (length(twice))
     refuse(caller, "column \"", twice[1], "\" appears more than once; give each scenario column once")
 
@@ -41,7 +41,7 @@ ai_grid <- function(scenarios, ...) {
 
   # As `tarven grid` writes it: the id (the row number where none is given), the other columns of
   # the input in their order (the shares among them), then the summary.
-  through <- !(columns %in% c(setdiff(grid_inputs, grid_shares), "scenario_id"))
+  through <- !(columns %in% c(setdiff(the$grid_inputs, the$grid_shares), "scenario_id"))
   header <- c("scenario_id", names(summary_rows(empty_inputs(), settings, caller)))
   clashes <- intersect(columns[through], header)
   if (length(clashes)) {
@@ -49,7 +49,7 @@ ai_grid <- function(scenarios, ...) {
            " of scenarios is also a column of the result, which would have two of that name: ",
            "rename or remove it")
   }
-  present <- intersect(grid_inputs, columns)
+  present <- intersect(the$grid_inputs, columns)
   inputs <- lapply(present, function(name) {
     check_numbers(scenarios[[name]], paste0("scenarios$", name), caller)
     as.double(scenarios[[name]])

@@ -1,15 +1,6 @@
 # What ai_summary, ai_grid and ai_distribution share: the scenario arguments and their recycling,
 # the checks of the settings, the call into the library with its progress bar, and the tables.
 
-# The columns `tarven grid` reads a scenario from: the library's ScenarioInputs by name. Each
-# entry of grid_needs is one column, or columns of which a row gives exactly one; the shares are
-# also passed through to the output as given, the other inputs are columns of the summary.
-grid_inputs <- c("n_total", "n_majority", "n_minority", "minority_share", "n_hired",
-                 "selection_ratio", "d", "rho", "retention")
-grid_needs <- list("n_total", c("n_majority", "n_minority", "minority_share"),
-                   c("n_hired", "selection_ratio"), "d", "rho", "retention")
-grid_shares <- c("minority_share", "selection_ratio")
-
 # Test hook: when positive, the next evaluation's poll of that number raises SIGINT, the signal
 # Ctrl-C sends, so that tests take the interrupt path R takes. Used once, then cleared.
 the <- new.env(parent = emptyenv())
@@ -88,8 +79,8 @@ progress_bar <- function(enabled) {
 
 # No scenario at all: the columns' names without an evaluation.
 empty_inputs <- function() {
-  inputs <- rep(list(numeric()), length(grid_inputs))
-  names(inputs) <- grid_inputs
+  inputs <- rep(list(numeric()), length(the$grid_inputs))
+  names(inputs) <- the$grid_inputs
   inputs
 }
 
@@ -99,7 +90,7 @@ as_table <- function(columns) {
 }
 
 # The summary columns of the scenarios (a list of equal-length numeric vectors named among
-# grid_inputs), one row each.
+# the$grid_inputs), one row each.
 summary_rows <- function(inputs, settings, caller) {
   bar <- progress_bar(settings$progress)
   on.exit(bar$close())

@@ -2,16 +2,15 @@
 
 #include <signal.h>
 
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <string_view>
 
 #include "cpp11/doubles.hpp"
 #include "cpp11/function.hpp"
 #include "cpp11/integers.hpp"
+#include "cpp11/logicals.hpp"
 #include "cpp11/protect.hpp"
 #include "cpp11/strings.hpp"
 #include "questions.h"
@@ -21,19 +20,6 @@
 
 namespace tarven_r {
 namespace {
-
-// The inputs a scenario may be stated with, by the names the library gives them.
-constexpr std::array<std::pair<std::string_view, std::optional<double> tarven::ScenarioInputs::*>,
-                     9>
-    kInputs{{{"n_total", &tarven::ScenarioInputs::n_total},
-             {"n_majority", &tarven::ScenarioInputs::n_majority},
-             {"n_minority", &tarven::ScenarioInputs::n_minority},
-             {"minority_share", &tarven::ScenarioInputs::minority_share},
-             {"n_hired", &tarven::ScenarioInputs::n_hired},
-             {"selection_ratio", &tarven::ScenarioInputs::selection_ratio},
-             {"d", &tarven::ScenarioInputs::d},
-             {"rho", &tarven::ScenarioInputs::rho},
-             {"retention", &tarven::ScenarioInputs::retention}}};
 
 // The scenarios' columns as R gave them, read without R from the workers.
 struct ScenarioTable {
@@ -58,8 +44,8 @@ struct ScenarioTable {
     for (std::size_t c = 0; c < names.size(); ++c) {
       const double v = values[c][row];
       if (std::isnan(v)) continue;
-      for (const auto& [name, member] : kInputs)
-        if (name == names[c]) in.*member = v;
+      for (const tarven::ScenarioInputName& input : tarven::kScenarioInputNames)
+        if (input.name == names[c]) in.*input.member = v;
     }
     return in;
   }
@@ -256,6 +242,19 @@ cpp11::writable::list threshold_rates(SEXP n_majority, SEXP n_minority, SEXP n_h
   using namespace cpp11::literals;
   return cpp11::writable::list(
       {"error"_nm = R_NilValue, "thresholds"_nm = texts, "p_ai_lt"_nm = p_ai_lt});
+}
+
+cpp11::writable::list input_names() {
+  using namespace cpp11::literals;
+  cpp11::writable::strings name;
+  cpp11::writable::integers need;
+  cpp11::writable::logicals share;
+  for (const tarven::ScenarioInputName& input : tarven::kScenarioInputNames) {
+    name.push_back(input.name);
+    need.push_back(input.need);
+    share.push_back(input.share ? cpp11::r_bool(true) : cpp11::r_bool(false));
+  }
+  return cpp11::writable::list({"name"_nm = name, "need"_nm = need, "share"_nm = share});
 }
 
 cpp11::writable::strings library_versions() {

@@ -30,6 +30,10 @@ cpp11::writable::list threshold_rates(SEXP n_majority, SEXP n_minority, SEXP n_h
                                       SEXP n_minority_hired, SEXP n_majority_hired, SEXP prob,
                                       SEXP threshold);
 
+// The library's scenario inputs (tarven::kScenarioInputNames): list(name, need, share), one element
+// an input, inputs of one need being alternatives.
+cpp11::writable::list input_names();
+
 // c(headers = the version compiled against, library = the version loaded).
 cpp11::writable::strings library_versions();
 

@@ -31,6 +31,12 @@ SEXP tarven_threshold_rates(SEXP n_majority, SEXP n_minority, SEXP n_hired, SEXP
   END_CPP11
 }
 
+SEXP tarven_input_names() {
+  BEGIN_CPP11
+  return tarven_r::input_names();
+  END_CPP11
+}
+
 SEXP tarven_library_versions() {
   BEGIN_CPP11
   return tarven_r::library_versions();
@@ -50,6 +56,7 @@ static const R_CallMethodDef kCallEntries[] = {
     {"tarven_summarise", entry(&tarven_summarise), 8},
     {"tarven_distribution", entry(&tarven_distribution), 5},
     {"tarven_threshold_rates", entry(&tarven_threshold_rates), 7},
+    {"tarven_input_names", entry(&tarven_input_names), 0},
     {"tarven_library_versions", entry(&tarven_library_versions), 0},
     {nullptr, nullptr, 0}};
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <variant>
 
 namespace tarven {
@@ -133,6 +134,59 @@ TEST(ProblemInputs, SharesGiveTheSameProblemAsCountsOrAreRefusedWithTheCountThey
     ASSERT_NE(e, nullptr) << r.message;
     EXPECT_EQ(e->message, r.message);
     EXPECT_EQ(e->fields, r.fields) << r.message;
+  }
+}
+
+// The library's list of named inputs must say what problem_from does: one input of each need
+// gives the problem, two of one need are refused by both names, none by the need's first name.
+TEST(ProblemInputs, NamedInputsAreTheAlternativesTheRulesAccept) {
+  const std::map<std::string, double> value{
+      {"n_total", 100},  {"n_majority", 70},       {"n_minority", 30}, {"minority_share", 0.3},
+      {"n_hired", 20},   {"selection_ratio", 0.2}, {"d", 0.5},         {"rho", 0.3},
+      {"retention", 0.6}};
+  auto with = [&](const std::vector<std::size_t>& chosen) {
+    ScenarioInputs in;
+    for (std::size_t i : chosen)
+      in.*kScenarioInputNames[i].member = value.at(kScenarioInputNames[i].name);
+    return problem_from(in);
+  };
+  std::vector<std::vector<std::size_t>> alternatives(kScenarioInputNeeds);
+  for (std::size_t i = 0; i < kScenarioInputNames.size(); ++i)
+    alternatives.at(static_cast<std::size_t>(kScenarioInputNames[i].need)).push_back(i);
+
+  // One alternative of every need, in every combination.
+  std::size_t combinations = 1;
+  for (const auto& a : alternatives) combinations *= a.size();
+  ASSERT_EQ(combinations, 6U);
+  for (std::size_t c = 0; c < combinations; ++c) {
+    std::vector<std::size_t> chosen;
+    for (std::size_t k = c; const auto& a : alternatives) {
+      chosen.push_back(a[k % a.size()]);
+      k /= a.size();
+    }
+    const auto made = with(chosen);
+    const Problem* p = std::get_if<Problem>(&made);
+    ASSERT_NE(p, nullptr) << std::get<InputsError>(made).message;
+    EXPECT_EQ(p->n_majority(), 70);
+    EXPECT_EQ(p->n_hired(), 20);
+  }
+
+  for (const auto& need : alternatives) {
+    std::vector<std::size_t> others;
+    for (const auto& a : alternatives)
+      if (&a != &need) others.push_back(a.front());
+    const auto none = with(others);
+    ASSERT_TRUE(std::holds_alternative<InputsError>(none));
+    EXPECT_EQ(std::get<InputsError>(none).fields,
+              std::vector<std::string>{kScenarioInputNames[need.front()].name});
+    if (need.size() < 2) continue;
+    others.push_back(need[0]);
+    others.push_back(need[1]);
+    const auto two = with(others);
+    ASSERT_TRUE(std::holds_alternative<InputsError>(two));
+    EXPECT_EQ(std::get<InputsError>(two).fields,
+              (std::vector<std::string>{kScenarioInputNames[need[0]].name,
+                                        kScenarioInputNames[need[1]].name}));
   }
 }
 

@@ -16,23 +16,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// One home for each side: the page names its inputs as ScenarioInputs does.
-struct InputSlot {
-  const char* name;
-  std::optional<double> ScenarioInputs::*member;
-};
-constexpr InputSlot kInputs[] = {
-    {"n_total", &ScenarioInputs::n_total},
-    {"n_majority", &ScenarioInputs::n_majority},
-    {"n_minority", &ScenarioInputs::n_minority},
-    {"minority_share", &ScenarioInputs::minority_share},
-    {"n_hired", &ScenarioInputs::n_hired},
-    {"selection_ratio", &ScenarioInputs::selection_ratio},
-    {"d", &ScenarioInputs::d},
-    {"rho", &ScenarioInputs::rho},
-    {"retention", &ScenarioInputs::retention},
-};
-
 Json number(double v) {
   if (std::isnan(v)) return "NaN";
   if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
@@ -133,9 +116,10 @@ Json answer(const Json& request, Observer* observer) {
   const Json empty = Json::object();
   const Json& given =
       request.contains("inputs") && request["inputs"].is_object() ? request["inputs"] : empty;
-  for (const InputSlot& slot : kInputs)
-    if (given.contains(slot.name) && given[slot.name].is_number())
-      inputs.*slot.member = given[slot.name].get<double>();
+  // The page names its inputs as the library does.
+  for (const ScenarioInputName& input : kScenarioInputNames)
+    if (given.contains(input.name) && given[input.name].is_number())
+      inputs.*input.member = given[input.name].get<double>();
   std::variant<Problem, InputsError> made = problem_from(inputs);
   if (const auto* error = std::get_if<InputsError>(&made))
     return refusal(q, error->message, error->fields);
